@@ -1,0 +1,185 @@
+// The platform layer: everything the library's logic needs from the
+// operating system, in the library's own words. The logic in lib/display,
+// lib/image, lib/raster and lib/input calls only these functions; the SDL2
+// backend (lib/platform/sdl) and the OpenGL 3D device (lib/platform/gl)
+// implement them. No SDL or OpenGL type appears here.
+//
+// Every operation that can fail returns an int32_t result: 0 on success,
+// otherwise one of the codes below.
+#ifndef BV_PLATFORM_H
+#define BV_PLATFORM_H
+
+#include <cstdint>
+
+#include "brivondel.h"
+
+namespace plat {
+
+// ---- Result codes ---------------------------------------------------------
+
+constexpr int32_t OK = 0;
+constexpr int32_t ERR_GENERIC = static_cast<int32_t>(0x80004005u);
+constexpr int32_t ERR_SURFACE_LOST = static_cast<int32_t>(0x887601C2u);
+constexpr int32_t ERR_UNSUPPORTED_MODE = static_cast<int32_t>(0x8876024Eu);
+constexpr int32_t ERR_OUT_OF_MEMORY = static_cast<int32_t>(0x8007000Eu);
+constexpr int32_t ERR_NO_VIDEO = static_cast<int32_t>(0x88760078u);
+constexpr int32_t ERR_NOT_FOUND = static_cast<int32_t>(0x887600FFu);
+constexpr int32_t ERR_INVALID = static_cast<int32_t>(0x80070057u);
+
+// ---- Display ----------------------------------------------------------------
+
+// Opens the video system and makes the display object. Fails with
+// ERR_NO_VIDEO (and a reason in last_error()) when there is no display.
+int32_t create_display(BvPlatDisplay **out);
+void release_display(BvPlatDisplay *display);
+
+// Why the last create_display failed, in one line; "" when it did not.
+const char *last_error();
+
+// Bits per pixel of the desktop.
+int32_t desktop_depth();
+
+// The window that has the keyboard focus (or the application's window);
+// null when the application has made none: the display then shows its
+// pages in a window of its own.
+BvPlatWindow *focus_window();
+
+// Shares the desktop in a window (windowed operation).
+int32_t set_windowed(BvPlatDisplay *display, BvPlatWindow *window);
+// Takes the screen for full-screen operation in this window.
+int32_t set_fullscreen(BvPlatDisplay *display, BvPlatWindow *window);
+// Sets the full-screen mode; only depths 8, 16, 24 and 32 exist.
+int32_t set_mode(BvPlatDisplay *display, int32_t width, int32_t height, int32_t depth);
+
+// Makes the primary surface; with flipping it gets one back buffer.
+int32_t create_primary(BvPlatDisplay *display, bool flipping, uint32_t caps, BvPlatSurface **out);
+// The back buffer of a flipping primary surface.
+int32_t back_buffer(BvPlatSurface *primary, BvPlatSurface **out);
+// Row pitch in bytes of a surface (may exceed width x bytes per pixel).
+int32_t surface_pitch(BvPlatSurface *surface, int32_t *pitch);
+
+struct PixelFormat {
+    uint32_t red_mask, green_mask, blue_mask, alpha_mask;
+    int32_t bits_per_pixel;
+};
+int32_t pixel_format(BvPlatSurface *surface, PixelFormat *out);
+
+// The clipper of windowed operation: keeps drawing inside the window.
+int32_t create_clipper(BvPlatDisplay *display, BvPlatWindow *window, void **out);
+void release_clipper(void *clipper);
+
+// Gives the screen back to the desktop's own picture.
+int32_t flip_to_desktop(BvPlatDisplay *display);
+void release_surface(BvPlatSurface *surface);
+
+// ---- Surfaces -----------------------------------------------------------------
+
+// Lock hands out the address of pixel (0,0) and the pitch.
+int32_t lock_surface(BvPlatSurface *surface, uint8_t **base, int32_t *pitch);
+int32_t unlock_surface(BvPlatSurface *surface);
+// Writes the colour value over the whole surface (low bytes first).
+int32_t fill_surface(BvPlatSurface *surface, uint32_t color);
+int32_t restore_surface(BvPlatSurface *surface);
+// Presents the back buffer of a flipping primary surface.
+int32_t flip(BvPlatSurface *primary);
+
+// ---- Palettes -----------------------------------------------------------------
+
+// The display palette of 8-bit modes: decides the colours the screen shows.
+int32_t create_display_palette(BvPlatDisplay *display, const PaletteEntry entries[256], BvPlatPalette **out);
+int32_t set_surface_palette(BvPlatSurface *surface, BvPlatPalette *palette);
+int32_t set_display_palette_entries(BvPlatPalette *palette, int32_t start, int32_t count, const PaletteEntry *entries);
+void release_display_palette(BvPlatPalette *palette);
+
+// The system's static colours (entries 0-9 and 246-255 on an 8-bit
+// desktop, 0-15 on a 16-colour one).
+void system_palette_entries(int32_t start, int32_t count, PaletteEntry *out);
+// Window (logical) palettes.
+BvPlatPalette *create_window_palette(const LogPalette *log);
+// Selects the palette into the window as its foreground palette and
+// realizes it; returns the palette the window held before.
+BvPlatPalette *use_window_palette(BvPlatWindow *window, BvPlatPalette *palette);
+void animate_window_palette(BvPlatPalette *palette, int32_t start, int32_t count, const PaletteEntry *entries);
+void delete_window_palette(BvPlatPalette *palette);
+
+// ---- Font -------------------------------------------------------------------
+
+struct FontMetrics {
+    int32_t height, external_leading, avg_char_width;
+};
+// Metrics of a stock fixed font; no text is ever drawn.
+int32_t stock_font_metrics(int32_t stock_object, FontMetrics *out);
+
+// ---- Keyboard ---------------------------------------------------------------
+
+// 1 while the key at this set-1 scan code's position is down (42 and 54
+// both report either Shift), else 0.
+int32_t key_down(int32_t scan_code);
+// The keyboard state by virtual-key code: bit 7 down, bit 0 toggled.
+void keyboard_snapshot(uint8_t states[256]);
+
+// ---- The application's window -------------------------------------------------
+
+struct WindowSpec {
+    const char *title;
+    const char *class_name;
+    int32_t width, height;
+    bool fullscreen;            // borderless over the whole desktop
+};
+BvPlatWindow *create_window(const WindowSpec &spec);
+void show_window(BvPlatWindow *window);
+void destroy_window(BvPlatWindow *window);
+
+enum class EventKind {
+    None,
+    Activate,       // the application gained activation
+    Deactivate,     // lost it (focus away, minimised, hidden)
+    FocusGained,
+    KeyDown,        // key: virtual-key code
+    Close,          // the user closed the window
+    Quit
+};
+struct Event {
+    EventKind kind;
+    int32_t key;
+};
+// Takes one waiting event without blocking; false when none is waiting.
+bool poll_event(Event *out);
+
+// Virtual-key codes the shell tests.
+constexpr int32_t VK_ESCAPE = 27;
+constexpr int32_t VK_F12 = 123;
+
+// ---- Test hooks -----------------------------------------------------------------
+
+namespace test {
+// Makes set_mode refuse this depth (0: refuse none).
+void refuse_depth(int32_t depth);
+// Marks every surface lost until restored.
+void lose_surfaces();
+// The next n restores fail (and leave the surfaces lost).
+void fail_restores(int32_t n);
+// The next n surface locks fail.
+void fail_locks(int32_t n);
+// Pads the pitch of surfaces made from now on by this many bytes.
+void pad_pitch(int32_t bytes);
+// Feeds the keyboard: keys down by set-1 scan code (0 ends the list),
+// mouse buttons, and toggled lock keys. Replaces the real state until
+// clear_keys.
+void set_keys(const int32_t *scan_codes, int32_t count);
+void set_mouse_buttons(bool left, bool right, bool middle);
+void set_caps_lock_toggled(bool on);
+void clear_keys();
+// The desktop depth that desktop_depth reports (0: the real one).
+void set_desktop_depth(int32_t depth);
+// Number of flips presented so far, and a copy of the last presented
+// picture as 32-bit 0x00RRGGBB pixels (returns false when none).
+int64_t flips_presented();
+bool last_presented(uint32_t *pixels, int32_t width, int32_t height);
+// Puts every hook back to its default.
+void reset();
+}  // namespace test
+
+}  // namespace plat
+
+#endif

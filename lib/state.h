@@ -1,0 +1,73 @@
+// Library-internal state and steps shared between the subsystems. Tests
+// include it too; applications use brivondel.h alone.
+#ifndef BV_STATE_H
+#define BV_STATE_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "brivondel.h"
+
+namespace bv {
+
+// ---- Scratch storage --------------------------------------------------------
+
+// Shared scratch: the polygon pipeline's vertex arrays, the PCX reader's
+// palette trailer, the font-metrics query. One user at a time.
+constexpr std::size_t WORK_AREA_SIZE = 10240;
+alignas(16) extern uint8_t work_area[WORK_AREA_SIZE];
+
+// The PCX reader's default image buffer, start-up scratch, and the
+// pipeline's clipped texture coordinates: clipping overwrites it.
+constexpr std::size_t IO_BUFFER_SIZE = 4096;
+alignas(16) extern uint8_t io_buffer[IO_BUFFER_SIZE];
+
+// ---- Drawing target ---------------------------------------------------------
+
+// The nested surface lock. After lock_target, bv_target.base is usable only
+// when target_drawable() is true: a failed outermost lock leaves nothing to
+// draw through, and unlock_target keeps lock_depth balanced either way.
+void lock_target();
+void unlock_target();
+bool target_drawable();
+
+// Bytes per pixel of the current page: 1, 2, 3 or 4 (other depths draw as 8).
+int32_t target_bytes_per_pixel();
+
+// True when the current page is 16-bit RGB555 rather than RGB565.
+bool rgb16_is_555();
+
+// ---- 3D view ------------------------------------------------------------------
+
+// cos(i tenths of a degree), correctly rounded; entry 0 is 1.0, 900 is 0.0.
+extern const double cos_table[901];
+
+// ---- Rasterizers (entry points the pipeline dispatches to) -------------------
+
+int32_t raster_perspective_depth(const ScreenPoint *pts, const TexCoord *tex, const Vertex3 *cam, uint32_t n);
+int32_t raster_perspective(const ScreenPoint *pts, const TexCoord *tex, const Vertex3 *cam, uint32_t n);
+int32_t raster_affine_depth(const ScreenPoint *pts, const TexCoord *tex, const Vertex3 *cam, uint32_t n);
+int32_t raster_affine(const ScreenPoint *pts, const TexCoord *tex, uint32_t n);
+
+// ---- Pipeline stages ------------------------------------------------------------
+
+int32_t transform_points(const Vertex3 *in, Vertex3 *out, uint32_t n);
+// Returns the number of vertices emitted, 0 when rejected, wholly clipped
+// or when the output would not fit in `capacity` vertices.
+int32_t clip_to_near_plane(const Vertex3 *in, Vertex3 *out, const TexCoord *tex_in, TexCoord *tex_out,
+                           uint32_t n, uint32_t capacity);
+int32_t project_points(const Vertex3 *in, ScreenPoint *out, uint32_t n);
+
+// ---- Keyboard ---------------------------------------------------------------------
+
+extern uint8_t key_states[256];
+
+// ---- Display internals ---------------------------------------------------------------
+
+// Start-up and shutdown steps owned by other subsystems.
+void reset_image_buffer();          // image_buffer = io_buffer, size 4096
+void release_texture_table();       // shutdown: the table's memory goes back
+
+}  // namespace bv
+
+#endif
