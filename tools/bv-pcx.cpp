@@ -1,0 +1,172 @@
+// bv-pcx: shows what the library's PCX reader does to a file. It starts a
+// headless display, loads the file onto page 0 and can write the page as
+// an image, as raw pixels, and the library palette.
+//
+//   bv-pcx FILE [--depth 8|16|24|32] [--rgb555] [--size WxH] [--flags N]
+//               [--at X,Y] [--out IMAGE] [--raw FILE] [--palette FILE]
+//
+// Prints "result R" and exits with status R, the reader's result; usage
+// errors exit 64.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "brivondel.h"
+#include "image_writer.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int EXIT_USAGE = 64;
+constexpr int EXIT_SOFTWARE = 70;   // the display could not be started
+constexpr int EXIT_CANT_WRITE = 73;
+
+const char *const USAGE =
+    "usage: bv-pcx FILE [--depth 8|16|24|32] [--rgb555] [--size WxH] [--flags N] [--at X,Y] "
+    "[--out IMAGE] [--raw FILE] [--palette FILE]";
+
+[[noreturn]] void fail(int status, const std::string &message) {
+    std::fprintf(stderr, "bv-pcx: %s\n", message.c_str());
+    std::exit(status);
+}
+
+[[noreturn]] void usage_error(const std::string &message) { fail(EXIT_USAGE, message + "\n" + USAGE); }
+
+struct Options {
+    std::string file;
+    int32_t depth = 32;
+    bool rgb555 = false;
+    int32_t width = 640, height = 480;
+    int32_t flags = 0;
+    int32_t at_x = 0, at_y = 0;
+    std::string out, raw, palette;
+};
+
+// A whole decimal (or 0x hexadecimal) number within [lo, hi]; false if
+// anything else is there.
+bool parse_int(const char *text, long long lo, long long hi, int32_t &out, const char **rest = nullptr) {
+    errno = 0;
+    char *end = nullptr;
+    const long long v = std::strtoll(text, &end, 0);
+    if (end == text || errno != 0 || v < lo || v > hi) return false;
+    if (rest != nullptr)
+        *rest = end;
+    else if (*end != '\0')
+        return false;
+    out = static_cast<int32_t>(v);
+    return true;
+}
+
+// "A<sep>B": two numbers joined by one separator character.
+bool parse_pair(const char *text, char sep, long long lo, long long hi, int32_t &a, int32_t &b) {
+    const char *rest = nullptr;
+    if (!parse_int(text, lo, hi, a, &rest) || *rest != sep) return false;
+    return parse_int(rest + 1, lo, hi, b);
+}
+
+const char *option_value(int argc, char **argv, int &i) {
+    if (i + 1 >= argc) usage_error(std::string("option ") + argv[i] + " needs a value");
+    return argv[++i];
+}
+
+Options parse_options(int argc, char **argv) {
+    Options o;
+    bool have_file = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--depth") {
+            const char *v = option_value(argc, argv, i);
+            if (!parse_int(v, 0, 64, o.depth) || (o.depth != 8 && o.depth != 16 && o.depth != 24 && o.depth != 32))
+                usage_error(std::string("--depth must be 8, 16, 24 or 32, not '") + v + "'");
+        } else if (arg == "--rgb555") {
+            o.rgb555 = true;
+        } else if (arg == "--size") {
+            const char *v = option_value(argc, argv, i);
+            if (!parse_pair(v, 'x', 1, 16384, o.width, o.height))
+                usage_error(std::string("--size must be WxH with both from 1 to 16384, not '") + v + "'");
+        } else if (arg == "--flags") {
+            const char *v = option_value(argc, argv, i);
+            if (!parse_int(v, INT32_MIN, INT32_MAX, o.flags))
+                usage_error(std::string("--flags must be a number, not '") + v + "'");
+        } else if (arg == "--at") {
+            const char *v = option_value(argc, argv, i);
+            if (!parse_pair(v, ',', INT32_MIN, INT32_MAX, o.at_x, o.at_y))
+                usage_error(std::string("--at must be X,Y, not '") + v + "'");
+        } else if (arg == "--out") {
+            o.out = option_value(argc, argv, i);
+            if (bvtools::image_format_for(o.out) == bvtools::ImageFormat::Unknown)
+                usage_error("--out needs a file name ending in .png or .ppm, not '" + o.out + "'");
+        } else if (arg == "--raw") {
+            o.raw = option_value(argc, argv, i);
+        } else if (arg == "--palette") {
+            o.palette = option_value(argc, argv, i);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            usage_error("unknown option '" + arg + "'");
+        } else if (have_file) {
+            usage_error("only one FILE may be given ('" + o.file + "' and '" + arg + "')");
+        } else {
+            o.file = arg;
+            have_file = true;
+        }
+    }
+    if (!have_file) usage_error("no FILE given");
+    return o;
+}
+
+void write_or_fail(const std::string &what, const std::string &path, const std::string &error) {
+    if (!error.empty()) fail(EXIT_CANT_WRITE, "cannot write " + what + " '" + path + "': " + error);
+}
+
+void write_outputs(const Options &o) {
+    if (o.out.empty() && o.raw.empty() && o.palette.empty()) return;
+    bvtools::PageCopy page;
+    if ((!o.out.empty() || !o.raw.empty()) && !bvtools::copy_current_page(page))
+        fail(EXIT_SOFTWARE, "cannot read page 0");
+    if (!o.out.empty()) write_or_fail("image", o.out, bvtools::write_image(o.out, page.view));
+    if (!o.raw.empty()) write_or_fail("raw pixels", o.raw, bvtools::write_raw(o.raw, page.view));
+    if (!o.palette.empty()) {
+        uint8_t rgb[256 * 3];
+        for (int i = 0; i < 256; ++i) {
+            const PaletteEntry &e = bv_palette.log_palette.entries[i];
+            rgb[3 * i] = e.red;
+            rgb[3 * i + 1] = e.green;
+            rgb[3 * i + 2] = e.blue;
+        }
+        write_or_fail("palette", o.palette, bvtools::write_file(o.palette, rgb, sizeof rgb));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    const Options o = parse_options(argc, argv);
+    if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+
+    plat::set_rgb16_layout(o.rgb555);
+    bv_config_display(o.width, o.height, o.depth, BV_DISPLAY_FLIP);
+    const bv_hpalette palette = bv_make_palette();
+    bv_use_palette(palette);
+    if (bv_start_display() < 0) {
+        const std::string why = plat::last_error();
+        fail(EXIT_SOFTWARE, "cannot start a " + std::to_string(o.width) + "x" + std::to_string(o.height) + " display at " +
+                                std::to_string(o.depth) + " bits" + (why.empty() ? "" : ": " + why));
+    }
+    bv_set_dib_depth(o.depth);
+    if (bv_select_page(0) != 0) fail(EXIT_SOFTWARE, "the display registered no page 0");
+    bv_attach_palette();
+    bv_set_color(0);
+    bv_fill_page();
+    bv_move_to(o.at_x, o.at_y);
+    const int32_t result = bv_load_pcx(o.file.c_str(), o.flags);
+    std::printf("result %d\n", result);
+    std::fflush(stdout);
+
+    write_outputs(o);
+    bv_deselect_page();
+    bv_stop_display();
+    bv_delete_palette(palette);
+    return result;
+}
