@@ -1,0 +1,231 @@
+// bv-render: the demo without a screen. It runs zarvel's own start-up
+// sequence and UpdateFrame on a headless 640 x 480 display, holding keys
+// through the platform's key-state hook, and writes the last frame drawn.
+//
+//   bv-render [--pcx FILE] [--depth 8|16|24|32] [--rgb555] [--flags N]
+//             [--display-flags N] [--keys SCRIPT] [--out IMAGE] [--raw FILE]
+//
+// SCRIPT is a comma-separated list of [shift+]KEY[*COUNT]; each repetition
+// is one UpdateFrame call with exactly that key (and Shift) held. Usage
+// errors exit 64, a display that cannot start exits 1.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "image_writer.h"
+#include "platform/platform.h"
+#include "scene.h"
+#include "shell.h"
+
+namespace {
+
+constexpr int EXIT_USAGE = 64;
+constexpr int EXIT_NO_DISPLAY = 1;
+constexpr int EXIT_SOFTWARE = 70;
+constexpr int EXIT_CANT_WRITE = 73;
+constexpr long long MAX_REPEAT = 1000000;
+
+const char *const USAGE =
+    "usage: bv-render [--pcx FILE] [--depth 8|16|24|32] [--rgb555] [--flags N] [--display-flags N] "
+    "[--keys SCRIPT] [--out IMAGE] [--raw FILE]\n"
+    "  SCRIPT: comma-separated [shift+]KEY[*COUNT], KEY one of kp_minus, kp_plus, left, right, up, down, "
+    "x, y, z, none";
+
+[[noreturn]] void fail(int status, const std::string &message) {
+    std::fprintf(stderr, "bv-render: %s\n", message.c_str());
+    std::exit(status);
+}
+
+[[noreturn]] void usage_error(const std::string &message) { fail(EXIT_USAGE, message + "\n" + USAGE); }
+
+// One step of the key script: `count` calls with `scan_code` (0: none) held.
+struct KeyStep {
+    int32_t scan_code;
+    bool shift;
+    int32_t count;
+};
+
+struct Options {
+    zarvel::StartOptions start;
+    std::string pcx = "CUBE.PCX";
+    bool rgb555 = false;
+    std::vector<KeyStep> steps;
+    std::string out, raw;
+};
+
+// A whole decimal (or 0x hexadecimal) number within [lo, hi].
+bool parse_int(const std::string &text, long long lo, long long hi, int32_t &out) {
+    if (text.empty()) return false;
+    errno = 0;
+    char *end = nullptr;
+    const long long v = std::strtoll(text.c_str(), &end, 0);
+    if (*end != '\0' || errno != 0 || v < lo || v > hi) return false;
+    out = static_cast<int32_t>(v);
+    return true;
+}
+
+bool scan_code_of(const std::string &name, int32_t &code) {
+    struct Named {
+        const char *name;
+        int32_t code;
+    };
+    static const Named keys[] = {
+        {"kp_minus", zarvel::SCAN_KP_MINUS}, {"kp_plus", zarvel::SCAN_KP_PLUS}, {"left", zarvel::SCAN_LEFT},
+        {"right", zarvel::SCAN_RIGHT},       {"up", zarvel::SCAN_UP},           {"down", zarvel::SCAN_DOWN},
+        {"x", zarvel::SCAN_X},               {"y", zarvel::SCAN_Y},             {"z", zarvel::SCAN_Z},
+        {"none", 0},
+    };
+    for (const Named &k : keys) {
+        if (name == k.name) {
+            code = k.code;
+            return true;
+        }
+    }
+    return false;
+}
+
+KeyStep parse_step(const std::string &text) {
+    KeyStep step{0, false, 1};
+    std::string rest = text;
+    const std::string shift_prefix = "shift+";
+    if (rest.compare(0, shift_prefix.size(), shift_prefix) == 0) {
+        step.shift = true;
+        rest.erase(0, shift_prefix.size());
+    }
+    const std::size_t star = rest.find('*');
+    if (star != std::string::npos) {
+        const std::string count = rest.substr(star + 1);
+        if (!parse_int(count, 1, MAX_REPEAT, step.count))
+            usage_error("in --keys step '" + text + "': COUNT must be a number from 1 to " + std::to_string(MAX_REPEAT));
+        rest.erase(star);
+    }
+    if (!scan_code_of(rest, step.scan_code))
+        usage_error("in --keys step '" + text + "': unknown key '" + rest + "'");
+    return step;
+}
+
+std::vector<KeyStep> parse_script(const std::string &script) {
+    std::vector<KeyStep> steps;
+    std::size_t begin = 0;
+    for (;;) {
+        const std::size_t comma = script.find(',', begin);
+        const std::string item = script.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
+        if (item.empty()) usage_error("--keys has an empty step in '" + script + "'");
+        steps.push_back(parse_step(item));
+        if (comma == std::string::npos) return steps;
+        begin = comma + 1;
+    }
+}
+
+const char *option_value(int argc, char **argv, int &i) {
+    if (i + 1 >= argc) usage_error(std::string("option ") + argv[i] + " needs a value");
+    return argv[++i];
+}
+
+int32_t flags_value(const char *option, const char *text) {
+    int32_t v = 0;
+    if (!parse_int(text, INT32_MIN, INT32_MAX, v))
+        usage_error(std::string(option) + " must be a number, not '" + text + "'");
+    return v;
+}
+
+Options parse_options(int argc, char **argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--pcx") {
+            o.pcx = option_value(argc, argv, i);
+        } else if (arg == "--depth") {
+            const char *v = option_value(argc, argv, i);
+            int32_t d = 0;
+            if (!parse_int(v, 0, 64, d) || (d != 8 && d != 16 && d != 24 && d != 32))
+                usage_error(std::string("--depth must be 8, 16, 24 or 32, not '") + v + "'");
+            o.start.depth = d;
+        } else if (arg == "--rgb555") {
+            o.rgb555 = true;
+        } else if (arg == "--flags") {
+            o.start.render_flags = flags_value("--flags", option_value(argc, argv, i));
+        } else if (arg == "--display-flags") {
+            o.start.display_flags = flags_value("--display-flags", option_value(argc, argv, i));
+        } else if (arg == "--keys") {
+            o.steps = parse_script(option_value(argc, argv, i));
+        } else if (arg == "--out") {
+            o.out = option_value(argc, argv, i);
+            if (bvtools::image_format_for(o.out) == bvtools::ImageFormat::Unknown)
+                usage_error("--out needs a file name ending in .png or .ppm, not '" + o.out + "'");
+        } else if (arg == "--raw") {
+            o.raw = option_value(argc, argv, i);
+            if (o.raw.empty()) usage_error("--raw needs a file name");
+        } else if (arg == "--help" || arg == "-h") {
+            std::printf("%s\n", USAGE);
+            std::exit(0);
+        } else {
+            usage_error("unknown argument '" + arg + "'");
+        }
+    }
+    if (o.steps.empty()) o.steps.push_back(KeyStep{0, false, 1});
+    return o;
+}
+
+// The page as it is about to be presented, in its own pixel format.
+bvtools::PageCopy last_frame;
+bool have_frame = false;
+
+void capture_frame() { have_frame = bvtools::copy_current_page(last_frame); }
+
+void hold(const KeyStep &step) {
+    int32_t codes[2];
+    int32_t n = 0;
+    if (step.shift) codes[n++] = zarvel::SCAN_LEFT_SHIFT;
+    if (step.scan_code != 0) codes[n++] = step.scan_code;
+    plat::test::set_keys(codes, n);
+}
+
+void run_script(const std::vector<KeyStep> &steps) {
+    for (const KeyStep &step : steps) {
+        hold(step);
+        for (int32_t i = 0; i < step.count; ++i) zarvel::UpdateFrame();
+    }
+    plat::test::clear_keys();
+}
+
+void write_or_fail(const std::string &what, const std::string &path, const std::string &error) {
+    if (!error.empty()) fail(EXIT_CANT_WRITE, "cannot write " + what + " '" + path + "': " + error);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    Options o = parse_options(argc, argv);
+    o.start.pcx_file = o.pcx.c_str();
+    if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+
+    plat::set_rgb16_layout(o.rgb555);
+    const zarvel::StartResult started = zarvel::StartUp(nullptr, o.start);
+    if (started.device_kind < 0) {
+        const std::string why = zarvel::DisplayFailureReason();
+        zarvel::ShutDown();
+        fail(EXIT_NO_DISPLAY, "cannot start the display (640x480, " + std::to_string(o.start.depth) + " bits): " + why);
+    }
+    if (started.pcx_result != 0) {
+        std::fprintf(stderr, "bv-render: cannot read %s: %s (result %d); the faces stay blank\n", o.pcx.c_str(),
+                     zarvel::PcxResultMeaning(started.pcx_result), started.pcx_result);
+    }
+
+    zarvel::SetFrameObserver(capture_frame);
+    run_script(o.steps);
+    zarvel::SetFrameObserver(nullptr);
+
+    if (!have_frame) {
+        zarvel::ShutDown();
+        fail(EXIT_SOFTWARE, "no frame to write: the display has no page 0 (display flags " +
+                                std::to_string(o.start.display_flags) + ")");
+    }
+    if (!o.out.empty()) write_or_fail("image", o.out, bvtools::write_image(o.out, last_frame.view));
+    if (!o.raw.empty()) write_or_fail("raw pixels", o.raw, bvtools::write_raw(o.raw, last_frame.view));
+    zarvel::ShutDown();
+    return 0;
+}
