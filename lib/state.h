@@ -64,6 +64,22 @@ extern uint8_t key_states[256];
 
 // ---- Display internals ---------------------------------------------------------------
 
+// The 3D device's part of start-up, shutdown, the scene bracket and the
+// device depth buffer (lib/display/device_setup.cpp). setup_direct3d runs
+// only when `d3d` is null and option bit 1 or 2 is set; the others only
+// while a device exists (device_kind > 0) or `zsurface` is non-null.
+void setup_direct3d();
+void release_direct3d();            // shutdown: viewport, device, d3d
+int32_t device_scene(int32_t mode); // even: begin, odd: end
+int32_t device_open_zbuffer();      // depth test on, z-buffer cleared
+int32_t device_clear_zbuffer();
+void device_free_zbuffer();         // depth test off, z-buffer released
+
+// The surface lock's bookkeeping (lib/display/target.cpp): base follows the
+// page selection, and a surface about to be released gives up its lock.
+void refresh_target_base();
+void drop_target_lock();
+
 // Start-up and shutdown steps owned by other subsystems.
 void reset_image_buffer();          // image_buffer = io_buffer, size 4096
 void release_texture_table();       // shutdown: the table's memory goes back

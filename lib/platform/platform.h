@@ -25,6 +25,11 @@ constexpr int32_t ERR_OUT_OF_MEMORY = static_cast<int32_t>(0x8007000Eu);
 constexpr int32_t ERR_NO_VIDEO = static_cast<int32_t>(0x88760078u);
 constexpr int32_t ERR_NOT_FOUND = static_cast<int32_t>(0x887600FFu);
 constexpr int32_t ERR_INVALID = static_cast<int32_t>(0x80070057u);
+constexpr int32_t ERR_NOT_FLIPPABLE = static_cast<int32_t>(0x88760246u);
+constexpr int32_t ERR_WRONG_MODE = static_cast<int32_t>(0x8876024Bu);
+constexpr int32_t ERR_NO_EXCLUSIVE_MODE = static_cast<int32_t>(0x887601E1u);
+constexpr int32_t ERR_INVALID_OBJECT = static_cast<int32_t>(0x88760082u);
+constexpr int32_t ERR_NOT_LOCKED = static_cast<int32_t>(0x88760248u);
 
 // ---- Display ----------------------------------------------------------------
 
@@ -67,6 +72,14 @@ int32_t pixel_format(BvPlatSurface *surface, PixelFormat *out);
 // The clipper of windowed operation: keeps drawing inside the window.
 int32_t create_clipper(BvPlatDisplay *display, BvPlatWindow *window, void **out);
 void release_clipper(void *clipper);
+
+// 16-bit pages are RGB565 unless the backend is told to use RGB555; tools
+// call this before start-up (the display reports the layout in its masks).
+void set_rgb16_layout(bool rgb555);
+
+// A memory drawing context compatible with the screen; nothing draws in it.
+void *create_memory_context();
+void delete_memory_context(void *context);
 
 // Gives the screen back to the desktop's own picture.
 int32_t flip_to_desktop(BvPlatDisplay *display);
@@ -163,12 +176,14 @@ void fail_restores(int32_t n);
 void fail_locks(int32_t n);
 // Pads the pitch of surfaces made from now on by this many bytes.
 void pad_pitch(int32_t bytes);
-// Feeds the keyboard: keys down by set-1 scan code (0 ends the list),
+// Feeds the keyboard: keys down by set-1 scan code (0 ends the list; a
+// code with the prefix 0xE000, such as 0xE048, names the grey extended key),
 // mouse buttons, and toggled lock keys. Replaces the real state until
 // clear_keys.
 void set_keys(const int32_t *scan_codes, int32_t count);
 void set_mouse_buttons(bool left, bool right, bool middle);
 void set_caps_lock_toggled(bool on);
+void set_num_lock_toggled(bool on);
 void clear_keys();
 // The desktop depth that desktop_depth reports (0: the real one).
 void set_desktop_depth(int32_t depth);
@@ -176,7 +191,8 @@ void set_desktop_depth(int32_t depth);
 // picture as 32-bit 0x00RRGGBB pixels (returns false when none).
 int64_t flips_presented();
 bool last_presented(uint32_t *pixels, int32_t width, int32_t height);
-// Puts every hook back to its default.
+// Puts every hook back to its default (the RGB565 layout included) and
+// brings lost surfaces back.
 void reset();
 }  // namespace test
 

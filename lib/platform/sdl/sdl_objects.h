@@ -1,0 +1,96 @@
+// The SDL2 backend's objects behind the opaque platform handles, shared by
+// the backend's files (and by the OpenGL device, which draws into page 0).
+// Stands in for DirectDraw's display object, surfaces and palettes and for
+// the window system's windows; it has no hardware page flipping: a flip
+// converts the back buffer to 32-bit and presents it through SDL's renderer.
+#ifndef BV_PLATFORM_SDL_OBJECTS_H
+#define BV_PLATFORM_SDL_OBJECTS_H
+
+#include <SDL2/SDL.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/platform.h"
+
+struct BvPlatPalette {
+    PaletteEntry entries[256];
+    bool stock;                 // the windows' default palette: never deleted
+};
+
+struct BvPlatWindow {
+    SDL_Window *sdl;
+    BvPlatPalette *palette;     // the window's selected logical palette
+    bool made_by_display;       // made for a display whose caller had no window
+};
+
+struct BvPlatSurface {
+    BvPlatDisplay *display;
+    BvPlatSurface *back;        // a flipping primary's back buffer
+    BvPlatSurface *front;       // a back buffer's primary surface
+    std::unique_ptr<uint8_t[]> pixels;
+    int32_t width, height;
+    int32_t bits_per_pixel;
+    int32_t pitch;
+    plat::PixelFormat format;
+    BvPlatPalette *palette;     // attached display palette (8-bit surfaces)
+    bool lost;
+    int32_t lock_count;
+};
+
+struct BvPlatDisplay {
+    BvPlatWindow *window;       // where pages are shown
+    bool owns_window;
+    bool fullscreen;            // took the screen (set_fullscreen)
+    bool mode_set;
+    int32_t width, height, depth;
+    SDL_Renderer *renderer;
+    SDL_Texture *texture;       // the presented picture, 32-bit
+    BvPlatSurface *primary;
+};
+
+namespace plat::sdl {
+
+// Settings of the test hooks and options, read across the backend.
+struct Hooks {
+    int32_t refused_depth = 0;
+    int32_t failing_restores = 0;
+    int32_t failing_locks = 0;
+    int32_t pitch_padding = 0;
+    int32_t desktop_depth = 0;
+    bool rgb555 = false;
+};
+extern Hooks hooks;
+
+// Video subsystem use count: windows and displays each hold one.
+bool acquire_video();
+void release_video();
+
+// Every live surface, so that losing and palette release can reach them.
+extern std::vector<BvPlatSurface *> live_surfaces;
+BvPlatSurface *make_surface(BvPlatDisplay *display, int32_t width, int32_t height, int32_t bits_per_pixel);
+void destroy_surface(BvPlatSurface *surface);
+void lose_all_surfaces();
+// Forgets a palette that is about to be deleted, wherever it is attached.
+void detach_palette_everywhere(BvPlatPalette *palette);
+
+// Every live window of the application, newest last.
+extern std::vector<BvPlatWindow *> live_windows;
+BvPlatWindow *make_window(const char *title, int32_t width, int32_t height, uint32_t sdl_flags);
+void free_window(BvPlatWindow *window);
+
+// The display that is started now (one at a time), null when none.
+extern BvPlatDisplay *current_display;
+
+// Presented pictures, for the test hooks.
+extern int64_t flip_count;
+extern std::vector<uint32_t> presented;
+extern int32_t presented_width, presented_height;
+
+// The 20 static colours of the window system (index 0-9 and 246-255).
+void static_color(int32_t index, PaletteEntry *out);
+
+}  // namespace plat::sdl
+
+#endif

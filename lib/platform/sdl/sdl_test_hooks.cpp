@@ -1,0 +1,40 @@
+// Test hooks of the SDL2 backend: they provoke what real hardware would (a
+// refused depth, lost surfaces, failing restores and locks, a padded pitch)
+// and let tests look at what a flip presented.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/sdl/sdl_objects.h"
+
+namespace plat::test {
+
+using namespace plat::sdl;
+
+void refuse_depth(int32_t depth) { hooks.refused_depth = depth; }
+
+void lose_surfaces() { lose_all_surfaces(); }
+
+void fail_restores(int32_t n) { hooks.failing_restores = std::max(n, 0); }
+
+void fail_locks(int32_t n) { hooks.failing_locks = std::max(n, 0); }
+
+void pad_pitch(int32_t bytes) { hooks.pitch_padding = std::clamp(bytes, 0, 4096); }
+
+void set_desktop_depth(int32_t depth) { hooks.desktop_depth = depth; }
+
+int64_t flips_presented() { return flip_count; }
+
+bool last_presented(uint32_t *pixels, int32_t width, int32_t height) {
+    if (pixels == nullptr || presented.empty()) return false;
+    if (width != presented_width || height != presented_height) return false;
+    std::memcpy(pixels, presented.data(), presented.size() * sizeof(uint32_t));
+    return true;
+}
+
+void reset() {
+    hooks = Hooks{};
+    for (BvPlatSurface *s : live_surfaces) s->lost = false;
+    clear_keys();
+}
+
+}  // namespace plat::test
