@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "brivondel.h"
+#include "platform/platform.h"
 #include "state.h"
 
 namespace {
@@ -202,4 +203,59 @@ TEST_F(Textures, AFailedDeviceTextureLeavesTheSlotFree) {
     EXPECT_EQ(nullptr, bv_textures.texture_table[0].surface);
     bv_display.device_kind = 0;
     EXPECT_EQ(0, bv_define_texture(block(1), 4, 4));
+}
+
+namespace {
+
+class TexturesOnPages : public testing::Test {
+protected:
+    void TearDown() override {
+        bv_free_texture(-1);
+        bv_stop_display();
+        plat::test::reset();
+        bv_textures = TextureState{};
+    }
+    void start_page(int32_t depth) {
+        plat::test::reset();
+        ASSERT_EQ(0, bv_config_display(64, 48, depth, 1));
+        ASSERT_GE(bv_start_display(), 0);
+        ASSERT_EQ(0, bv_select_page(0));
+    }
+    std::vector<uint8_t> block_ = std::vector<uint8_t>(64 * 64 * 3);
+};
+
+}  // namespace
+
+TEST_F(TexturesOnPages, EachPageDepthGivesItsBytesPerTexel) {
+    const struct {
+        int32_t depth, bytes;
+    } cases[] = {{8, 1}, {16, 2}, {24, 3}, {32, 3}};
+    for (const auto &k : cases) {
+        SCOPED_TRACE(k.depth);
+        start_page(k.depth);
+        ASSERT_EQ(0, bv_display.device_kind);
+        ASSERT_EQ(0, bv_alloc_textures(6));
+        const int32_t h = bv_define_texture(block_.data(), 64, 64);
+        ASSERT_EQ(0, h);
+        EXPECT_EQ(k.bytes, bv_textures.texture_table[h].texel_bytes);
+        bv_select_texture(h);
+        EXPECT_EQ(k.bytes, bv_textures.current_texel_bytes);
+        bv_stop_display();
+    }
+}
+
+TEST_F(TexturesOnPages, StoppingTheDisplayLeavesAnEmptyTable) {
+    start_page(16);
+    ASSERT_EQ(0, bv_alloc_textures(6));
+    ASSERT_EQ(0, bv_define_texture(block_.data(), 64, 64));
+    bv_stop_display();
+    // The table's memory went back: nothing reaches it any more.
+    EXPECT_EQ(-1, bv_define_texture(block_.data(), 64, 64));
+    EXPECT_EQ(0, bv_select_texture(0));
+    EXPECT_EQ(0, bv_free_texture(-1));
+    EXPECT_EQ(0, bv_free_texture(0));
+    // A new table after a new start works as before.
+    start_page(16);
+    ASSERT_EQ(0, bv_alloc_textures(2));
+    EXPECT_EQ(0, bv_define_texture(block_.data(), 64, 64));
 }
