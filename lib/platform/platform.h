@@ -172,6 +172,10 @@ void refuse_depth(int32_t depth);
 void lose_surfaces();
 // The next n restores fail (and leave the surfaces lost).
 void fail_restores(int32_t n);
+// Restores report success but leave the surfaces lost (a display that
+// keeps losing them); counts the restores made meanwhile.
+void keep_surfaces_lost(bool on);
+int64_t restores_made();
 // The next n surface locks fail.
 void fail_locks(int32_t n);
 // Pads the pitch of surfaces made from now on by this many bytes.

@@ -56,6 +56,8 @@ namespace plat::sdl {
 struct Hooks {
     int32_t refused_depth = 0;
     int32_t failing_restores = 0;
+    bool restores_stay_lost = false;
+    int64_t restore_count = 0;
     int32_t failing_locks = 0;
     int32_t pitch_padding = 0;
     int32_t desktop_depth = 0;

@@ -112,6 +112,8 @@ BvPlatPalette *create_window_palette(const LogPalette *log) {
 
 BvPlatPalette *use_window_palette(BvPlatWindow *window, BvPlatPalette *palette) {
     if (window == nullptr || palette == nullptr) return nullptr;
+    // A window that is gone (its context released) is left alone.
+    if (std::find(live_windows.begin(), live_windows.end(), window) == live_windows.end()) return nullptr;
     BvPlatPalette *before = window->palette != nullptr ? window->palette : &stock_palette;
     window->palette = palette;
     return before;

@@ -134,6 +134,7 @@ int32_t fill_surface(BvPlatSurface *surface, uint32_t color) {
 // Restoring any surface of a flipping pair restores the pair.
 int32_t restore_surface(BvPlatSurface *surface) {
     if (surface == nullptr) return ERR_INVALID;
+    ++hooks.restore_count;
     if (hooks.failing_restores > 0) {
         --hooks.failing_restores;
         return ERR_WRONG_MODE;
@@ -146,6 +147,7 @@ int32_t restore_surface(BvPlatSurface *surface) {
         const uint32_t flags = SDL_GetWindowFlags(d->window->sdl);
         if ((flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0) return ERR_NO_EXCLUSIVE_MODE;
     }
+    if (hooks.restores_stay_lost) return OK;
     head->lost = false;
     if (head->back != nullptr) head->back->lost = false;
     surface->lost = false;

@@ -16,6 +16,10 @@ void lose_surfaces() { lose_all_surfaces(); }
 
 void fail_restores(int32_t n) { hooks.failing_restores = std::max(n, 0); }
 
+void keep_surfaces_lost(bool on) { hooks.restores_stay_lost = on; }
+
+int64_t restores_made() { return hooks.restore_count; }
+
 void fail_locks(int32_t n) { hooks.failing_locks = std::max(n, 0); }
 
 void pad_pitch(int32_t bytes) { hooks.pitch_padding = std::clamp(bytes, 0, 4096); }
