@@ -21,7 +21,7 @@ int32_t presented_width = 0, presented_height = 0;
 
 namespace {
 
-int video_users = 0;
+bool video_open = false;
 std::string last_failure;
 
 struct Clipper {
@@ -78,6 +78,10 @@ BvPlatSurface *make_desktop_surface(BvPlatDisplay *display) {
 bool ensure_presenter(BvPlatDisplay *d) {
     if (d->window == nullptr || d->window->sdl == nullptr) return false;
     if (d->renderer == nullptr) {
+        // The window's own framebuffer, not an OpenGL texture standing in
+        // for it: the picture is scaled in memory and the 3D device keeps
+        // OpenGL to itself.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         d->renderer = SDL_CreateRenderer(d->window->sdl, -1, SDL_RENDERER_SOFTWARE);
         if (d->renderer == nullptr) return false;
         SDL_RenderSetLogicalSize(d->renderer, d->width, d->height);
@@ -146,17 +150,17 @@ bool show_presented(BvPlatDisplay *d) {
 
 }  // namespace
 
+// The video system opens once and stays open until the process ends:
+// closing it unloads helper libraries (D-Bus) that keep memory of their own,
+// and reopening it for every start-up costs time.
 bool acquire_video() {
+    if (video_open) return true;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    ++video_users;
+    video_open = true;
     return true;
 }
 
-void release_video() {
-    if (video_users == 0) return;
-    --video_users;
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
+void release_video() {}
 
 }  // namespace plat::sdl
 
@@ -194,7 +198,6 @@ void release_display(BvPlatDisplay *display) {
     }
     if (current_display == display) current_display = nullptr;
     delete display;
-    release_video();
 }
 
 const char *last_error() { return last_failure.c_str(); }
@@ -203,9 +206,7 @@ int32_t desktop_depth() {
     if (hooks.desktop_depth != 0) return hooks.desktop_depth;
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return query_desktop_depth();
     if (!acquire_video()) return 32;
-    const int32_t depth = query_desktop_depth();
-    release_video();
-    return depth;
+    return query_desktop_depth();
 }
 
 void set_rgb16_layout(bool rgb555) { hooks.rgb555 = rgb555; }

@@ -65,7 +65,8 @@ struct Hooks {
 };
 extern Hooks hooks;
 
-// Video subsystem use count: windows and displays each hold one.
+// Opens SDL's video system. It stays open until the process ends, so
+// release_video only marks the end of one use.
 bool acquire_video();
 void release_video();
 

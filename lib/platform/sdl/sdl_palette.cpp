@@ -29,15 +29,12 @@ BvPlatPalette stock_palette = [] {
 
 // Clamps a run to the table; false when nothing of it lies inside.
 bool clamp_run(int32_t *start, int32_t *count, int32_t *skip) {
-    *skip = 0;
-    if (*count <= 0 || *start >= 256) return false;
-    if (*start < 0) {
-        *skip = -*start;
-        *count += *start;
-        *start = 0;
-        if (*count <= 0) return false;
-    }
-    *count = std::min(*count, 256 - *start);
+    const int64_t first = std::max<int64_t>(*start, 0);
+    const int64_t end = std::min<int64_t>(int64_t{*start} + *count, 256);
+    if (*count <= 0 || first >= end) return false;
+    *skip = static_cast<int32_t>(first - *start);
+    *start = static_cast<int32_t>(first);
+    *count = static_cast<int32_t>(end - first);
     return true;
 }
 

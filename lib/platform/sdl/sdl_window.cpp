@@ -104,10 +104,7 @@ BvPlatWindow *make_window(const char *title, int32_t width, int32_t height, uint
     if (!acquire_video()) return nullptr;
     SDL_Window *sdl = SDL_CreateWindow(title != nullptr ? title : "", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                        std::max(width, 1), std::max(height, 1), sdl_flags);
-    if (sdl == nullptr) {
-        release_video();
-        return nullptr;
-    }
+    if (sdl == nullptr) return nullptr;
     auto *w = new BvPlatWindow{};
     w->sdl = sdl;
     live_windows.push_back(w);
@@ -129,7 +126,6 @@ void free_window(BvPlatWindow *window) {
     }
     SDL_DestroyWindow(window->sdl);
     delete window;
-    release_video();
 }
 
 }  // namespace plat::sdl
