@@ -174,6 +174,7 @@ TEST_F(Pages, SetColorEncodesForEachDepth) {
 }
 
 TEST_F(Pages, SetColorReadsTheDepthsLowByteAsSigned) {
+    for (int i = 0; i < 256; ++i) bv_colors.color_map[i] = static_cast<uint8_t>(i);
     bv_target.bits_per_pixel = 0;
     bv_set_color(0x1FE);
     EXPECT_EQ(bv_colors.color, 0xFEFEFEFEu);
