@@ -163,6 +163,162 @@ bool poll_event(Event *out);
 constexpr int32_t VK_ESCAPE = 27;
 constexpr int32_t VK_F12 = 123;
 
+// ---- 3D device ------------------------------------------------------------------
+//
+// A 3D device draws triangle fans of pre-transformed vertices into page 0,
+// tests depth against a z-buffer attached to that page, and samples
+// textures made from texture surfaces. While a device draws into page 0
+// the two share one picture: locking the page reads what the device drew,
+// unlocking hands what was written back to the device, and colour fill and
+// flip go through the device. The OpenGL device lives in lib/platform/gl.
+
+// A page that is locked cannot be drawn into or cleared by the device.
+constexpr int32_t ERR_SURFACE_BUSY = static_cast<int32_t>(0x887601AEu);
+
+// The 3D interface (the object that lists and makes devices) and viewports.
+struct Interface3D;
+struct Viewport;
+
+// Bit depths as bits of a depth mask: render depths and z-buffer depths.
+constexpr uint32_t DDBD_8 = 0x800;
+constexpr uint32_t DDBD_16 = 0x400;
+constexpr uint32_t DDBD_24 = 0x200;
+constexpr uint32_t DDBD_32 = 0x100;
+
+// Surface capabilities of z-buffers and textures: where their memory is.
+constexpr uint32_t CAPS_TEXTURE = 0x1000;
+constexpr uint32_t CAPS_SYSTEM_MEMORY = 0x800;
+constexpr uint32_t CAPS_VIDEO_MEMORY = 0x4000;
+constexpr uint32_t CAPS_ZBUFFER = 0x20000;
+
+// One side of a device's description: a non-zero colour model says that
+// the device is of this kind (hardware or software).
+struct DeviceCaps {
+    uint32_t color_model;
+    uint32_t render_bit_depth;      // DDBD_ bits
+    uint32_t zbuffer_bit_depth;     // DDBD_ bits; 0 when it has no z-buffer
+};
+
+// Names a listed device; 0 names none. Stays valid until the interface is
+// released.
+struct DeviceId {
+    uint32_t value;
+};
+
+constexpr int32_t ENUM_CANCEL = 0;  // stop listing
+constexpr int32_t ENUM_OK = 1;      // go on
+
+// Called once per device with its hardware and its software description.
+using DeviceCallback = int32_t (*)(const DeviceId *id, const char *name, const DeviceCaps *hardware,
+                                   const DeviceCaps *software, void *context);
+
+// The 3D interface of a display. Fails where the video system has no 3D
+// rendering (SDL's dummy driver, for one).
+int32_t create_3d(BvPlatDisplay *display, Interface3D **out);
+void release_3d(Interface3D *d3d);
+int32_t enumerate_devices(Interface3D *d3d, DeviceCallback callback, void *context);
+
+// A z-buffer surface of width x height with `depth` bits an entry (8, 16,
+// 24 or 32); attached to a page, it is the depth buffer of the device that
+// draws into that page.
+int32_t create_zbuffer(Interface3D *d3d, int32_t width, int32_t height, int32_t depth, uint32_t caps,
+                       BvPlatSurface **out);
+int32_t attach_zbuffer(BvPlatSurface *page, BvPlatSurface *zbuffer);
+int32_t detach_zbuffer(BvPlatSurface *page, BvPlatSurface *zbuffer);
+void release_zbuffer(BvPlatSurface *zbuffer);
+
+// The device `id` drawing into `page` (a flipping pair's back buffer).
+int32_t create_device(Interface3D *d3d, DeviceId id, BvPlatSurface *page, BvPlatDevice **out);
+void release_device(BvPlatDevice *device);
+
+struct ViewportRect {
+    int32_t x, y, width, height;                        // pixels of the page
+    float clip_x, clip_y, clip_width, clip_height;
+    float min_z, max_z;
+};
+struct ClearRect {
+    int32_t x1, y1, x2, y2;                             // x2 and y2 exclusive
+};
+constexpr uint32_t CLEAR_TARGET = 1;
+constexpr uint32_t CLEAR_ZBUFFER = 2;
+
+int32_t create_viewport(Interface3D *d3d, Viewport **out);
+void release_viewport(Viewport *viewport);
+int32_t add_viewport(BvPlatDevice *device, Viewport *viewport);
+int32_t set_viewport(Viewport *viewport, const ViewportRect &rect);
+int32_t set_current_viewport(BvPlatDevice *device, Viewport *viewport);
+// Clears the parts of the rectangles inside the viewport.
+int32_t clear_viewport(Viewport *viewport, const ClearRect *rects, int32_t count, uint32_t what);
+
+int32_t begin_scene(BvPlatDevice *device);
+int32_t end_scene(BvPlatDevice *device);
+
+// Render states and their values.
+constexpr uint32_t RS_TEXTUREHANDLE = 1;        // a texture handle, 0 for none
+constexpr uint32_t RS_TEXTUREPERSPECTIVE = 4;   // 1: perspective-correct texturing
+constexpr uint32_t RS_ZENABLE = 7;              // 1: depth test on
+constexpr uint32_t RS_CULLMODE = 22;
+constexpr uint32_t RS_ZFUNC = 23;
+constexpr uint32_t CULL_NONE = 1;
+constexpr uint32_t CULL_CW = 2;                 // clockwise on the screen, y down
+constexpr uint32_t CULL_CCW = 3;
+constexpr uint32_t CMP_LESS = 2;
+constexpr uint32_t CMP_LESSEQUAL = 4;
+constexpr uint32_t CMP_ALWAYS = 8;
+
+int32_t set_render_state(BvPlatDevice *device, uint32_t state, uint32_t value);
+
+// A transformed and lit vertex: pixel position (y down), depth 0..1,
+// 1/w, colours 0xAARRGGBB, texture position 0..1 across the texture.
+struct TLVertex {
+    float sx, sy, sz, rhw;
+    uint32_t color, specular;
+    float tu, tv;
+};
+// Draws vertices 0..count-1 as one triangle fan.
+int32_t draw_triangle_fan(BvPlatDevice *device, const TLVertex *vertices, uint32_t count);
+
+// A texture surface: width x height texels in `format` (16 bits with the
+// display's masks, or 32 bits 0x00RRGGBB), written through lock_surface.
+int32_t create_texture_surface(BvPlatDisplay *display, int32_t width, int32_t height, const PixelFormat &format,
+                               uint32_t caps, BvPlatSurface **out);
+// The device's handle of the texture made from the surface's texels
+// (never 0).
+int32_t texture_handle(BvPlatDevice *device, BvPlatSurface *texture, uint32_t *handle);
+// Releases the surface and every device texture made from it.
+void release_texture_surface(BvPlatSurface *texture);
+
+namespace test {
+// Device descriptions that replace the real list (count < 0: the real one
+// again). Each made-up device draws with the real renderer.
+struct MadeUpDevice {
+    const char *name;
+    DeviceCaps hardware, software;
+};
+void set_device_list(const MadeUpDevice *devices, int32_t count);
+// The next n calls of create_3d, create_device or texture_handle fail.
+void fail_3d_creations(int32_t n);
+void fail_device_creations(int32_t n);
+void fail_texture_handles(int32_t n);
+
+// The calls made on devices, oldest first, from the last clear on.
+enum class CallKind { RenderState, Draw, BeginScene, EndScene, Clear };
+struct DeviceCall {
+    CallKind kind;
+    uint32_t state;     // render state, or the clear's flags
+    uint32_t value;     // its value, or the vertex count of a draw
+};
+void clear_device_calls();
+int32_t device_call_count();
+DeviceCall device_call(int32_t index);
+// The renderer that draws for the device made last ("" when none).
+const char *device_renderer();
+// Bits an entry of the depth buffer the device draws with now (0: none).
+int32_t device_depth_bits();
+// Puts the device hooks back to their defaults.
+void reset_device();
+}  // namespace test
+
 // ---- Test hooks -----------------------------------------------------------------
 
 namespace test {

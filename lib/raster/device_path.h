@@ -7,12 +7,17 @@
 #include <cstdint>
 
 #include "brivondel.h"
+#include "platform/platform.h"
 
 namespace bv {
 
 // Which member hands the polygon over: it decides perspective correction,
 // the depth test and the culling of counter-clockwise polygons.
 enum class RasterMember { PerspectiveDepth, Perspective, AffineDepth, Affine };
+
+// The fan the members fill, one record per vertex; every polygon overwrites it.
+constexpr uint32_t TL_VERTEX_COUNT = 320;
+extern plat::TLVertex tl_vertices[TL_VERTEX_COUNT];
 
 // Draws n vertices as one fan on the device. `cam` is null for the affine
 // member without depth, which reads no z.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/gl/gl_page_link.h"
 #include "platform/sdl/sdl_objects.h"
 
 namespace plat::sdl {
@@ -315,6 +316,8 @@ int32_t flip(BvPlatSurface *primary) {
     if (back == nullptr || primary->display == nullptr) return ERR_NOT_FLIPPABLE;
     if (primary->lost) return ERR_SURFACE_LOST;
     const BvPlatPalette *palette = back->palette != nullptr ? back->palette : primary->palette;
+    // A back buffer the 3D device draws into shows the device's picture.
+    if (back->lock_count == 0 && gl::draws_into(back)) gl::read_picture(back);
     convert_to_presented(back, palette);
     ++flip_count;
     return show_presented(primary->display) ? OK : ERR_GENERIC;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/gl/gl_page_link.h"
 #include "platform/sdl/sdl_objects.h"
 
 namespace plat::sdl {
@@ -61,6 +62,7 @@ BvPlatSurface *make_surface(BvPlatDisplay *display, int32_t width, int32_t heigh
 void destroy_surface(BvPlatSurface *surface) {
     if (surface == nullptr) return;
     live_surfaces.erase(std::remove(live_surfaces.begin(), live_surfaces.end(), surface), live_surfaces.end());
+    gl::forget_surface(surface);
     delete surface;
 }
 
@@ -103,6 +105,8 @@ int32_t lock_surface(BvPlatSurface *surface, uint8_t **base, int32_t *pitch) {
     }
     if (chain_head(surface)->lost) return ERR_SURFACE_LOST;
     ++surface->lock_count;
+    // A page the 3D device draws into shows the device's picture.
+    if (surface->lock_count == 1 && gl::draws_into(surface)) gl::read_picture(surface);
     *base = surface->pixels.get();
     *pitch = surface->pitch;
     return OK;
@@ -112,12 +116,14 @@ int32_t unlock_surface(BvPlatSurface *surface) {
     if (surface == nullptr) return ERR_INVALID;
     if (surface->lock_count == 0) return ERR_NOT_LOCKED;
     --surface->lock_count;
+    if (surface->lock_count == 0 && gl::draws_into(surface)) gl::write_picture(surface);
     return OK;
 }
 
 int32_t fill_surface(BvPlatSurface *surface, uint32_t color) {
     if (surface == nullptr) return ERR_INVALID;
     if (chain_head(surface)->lost) return ERR_SURFACE_LOST;
+    if (surface->lock_count == 0 && gl::draws_into(surface)) return gl::fill_picture(surface, color);
     const int32_t bytes = surface->bits_per_pixel / 8;
     uint8_t pixel[4];
     for (int32_t i = 0; i < 4; ++i) pixel[i] = static_cast<uint8_t>(color >> (8 * i));

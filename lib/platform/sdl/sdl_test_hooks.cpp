@@ -39,6 +39,7 @@ void reset() {
     hooks = Hooks{};
     for (BvPlatSurface *s : live_surfaces) s->lost = false;
     clear_keys();
+    reset_device();
 }
 
 }  // namespace plat::test

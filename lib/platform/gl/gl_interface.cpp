@@ -1,0 +1,235 @@
+// The OpenGL 3D interface: one context on a hidden window of its own, the
+// shader that draws pre-transformed fans, and the list of devices. The one
+// device listed is the context's renderer: Mesa's llvmpipe, softpipe and
+// swrast are software devices, any other renderer is a hardware device.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "platform/gl/gl_objects.h"
+
+namespace plat::gl {
+
+std::vector<Interface3D *> interfaces;
+DeviceHooks device_hooks;
+
+namespace {
+
+// Pixel centres lie on whole coordinates, as the scan converters have them:
+// pixel (x, y) is covered when the point (x, y) is inside the polygon. Row
+// y of the page is window row y, so pictures keep the page's row order.
+const char *const VERTEX_SHADER = R"(#version 330 core
+layout(location = 0) in vec4 position;
+layout(location = 1) in vec2 texcoord;
+uniform vec2 page_size;
+smooth out vec2 uv_perspective;
+noperspective out vec2 uv_linear;
+void main() {
+    float w = 1.0 / position.w;
+    vec2 ndc = (position.xy + 0.5) * 2.0 / page_size - 1.0;
+    gl_Position = vec4(ndc * w, (position.z * 2.0 - 1.0) * w, w);
+    uv_perspective = texcoord;
+    uv_linear = texcoord;
+}
+)";
+
+// Texels replace the colour (white vertices modulate nothing); alpha is
+// written as 0, the top bits of the page's pixels.
+const char *const FRAGMENT_SHADER = R"(#version 330 core
+smooth in vec2 uv_perspective;
+noperspective in vec2 uv_linear;
+uniform bool perspective;
+uniform bool textured;
+uniform sampler2D texels;
+out vec4 colour;
+void main() {
+    vec2 uv = perspective ? uv_perspective : uv_linear;
+    colour = textured ? vec4(texture(texels, uv).rgb, 0.0) : vec4(1.0, 1.0, 1.0, 0.0);
+}
+)";
+
+bool is_software_renderer(const std::string &name) {
+    std::string lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    for (const char *soft : {"llvmpipe", "softpipe", "swrast", "software rasterizer"}) {
+        if (lower.find(soft) != std::string::npos) return true;
+    }
+    return false;
+}
+
+GLuint compile(GLenum kind, const char *source) {
+    const GLuint shader = glCreateShader(kind);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok != GL_TRUE) {
+        glDeleteShader(shader);
+        return 0;
+    }
+    return shader;
+}
+
+bool build_program(Interface3D *d) {
+    const GLuint vs = compile(GL_VERTEX_SHADER, VERTEX_SHADER);
+    const GLuint fs = compile(GL_FRAGMENT_SHADER, FRAGMENT_SHADER);
+    if (vs == 0 || fs == 0) {
+        if (vs != 0) glDeleteShader(vs);
+        if (fs != 0) glDeleteShader(fs);
+        return false;
+    }
+    d->program = glCreateProgram();
+    glAttachShader(d->program, vs);
+    glAttachShader(d->program, fs);
+    glLinkProgram(d->program);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    GLint ok = GL_FALSE;
+    glGetProgramiv(d->program, GL_LINK_STATUS, &ok);
+    if (ok != GL_TRUE) return false;
+    d->page_size_at = glGetUniformLocation(d->program, "page_size");
+    d->perspective_at = glGetUniformLocation(d->program, "perspective");
+    d->textured_at = glGetUniformLocation(d->program, "textured");
+    d->texels_at = glGetUniformLocation(d->program, "texels");
+    glUseProgram(d->program);
+    glUniform1i(d->texels_at, 0);
+    return true;
+}
+
+// The fan's vertices: position (sx, sy, sz, rhw) and (tu, tv) of TLVertex.
+void build_vertex_input(Interface3D *d) {
+    glGenVertexArrays(1, &d->vertex_array);
+    glBindVertexArray(d->vertex_array);
+    glGenBuffers(1, &d->vertex_buffer);
+    glBindBuffer(GL_ARRAY_BUFFER, d->vertex_buffer);
+    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(TLVertex), reinterpret_cast<void *>(offsetof(TLVertex, sx)));
+    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof(TLVertex), reinterpret_cast<void *>(offsetof(TLVertex, tu)));
+    glEnableVertexAttribArray(0);
+    glEnableVertexAttribArray(1);
+}
+
+bool open_context(Interface3D *d) {
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    d->window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 1, 1,
+                                 SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (d->window == nullptr) return false;
+    d->context = SDL_GL_CreateContext(d->window);
+    SDL_GL_ResetAttributes();
+    if (d->context == nullptr) return false;
+    if (SDL_GL_MakeCurrent(d->window, d->context) != 0) return false;
+    const auto *renderer = reinterpret_cast<const char *>(glGetString(GL_RENDERER));
+    d->renderer = renderer != nullptr ? renderer : "";
+    d->software = is_software_renderer(d->renderer);
+    return true;
+}
+
+void close_context(Interface3D *d) {
+    if (d->context != nullptr && make_current(d)) {
+        forget_textures_of(d);
+        if (d->vertex_buffer != 0) glDeleteBuffers(1, &d->vertex_buffer);
+        if (d->vertex_array != 0) glDeleteVertexArrays(1, &d->vertex_array);
+        if (d->program != 0) glDeleteProgram(d->program);
+    }
+    if (d->context != nullptr) {
+        SDL_GL_MakeCurrent(nullptr, nullptr);
+        SDL_GL_DeleteContext(d->context);
+    }
+    if (d->window != nullptr) SDL_DestroyWindow(d->window);
+    d->context = nullptr;
+    d->window = nullptr;
+}
+
+// What the renderer offers: 16-, 24- and 32-bit pages (OpenGL has no
+// palette pages) and 16-, 24- and 32-bit depth buffers.
+DeviceCaps renderer_caps() {
+    return DeviceCaps{2, DDBD_16 | DDBD_24 | DDBD_32, DDBD_16 | DDBD_24 | DDBD_32};
+}
+
+}  // namespace
+
+bool make_current(Interface3D *d3d) {
+    if (d3d == nullptr || d3d->context == nullptr) return false;
+    if (SDL_GL_GetCurrentContext() == d3d->context) return true;
+    return SDL_GL_MakeCurrent(d3d->window, d3d->context) == 0;
+}
+
+void record_call(test::CallKind kind, uint32_t state, uint32_t value) {
+    // A bound keeps a test that never clears from growing without end.
+    if (device_hooks.calls.size() >= 100000) device_hooks.calls.clear();
+    device_hooks.calls.push_back(test::DeviceCall{kind, state, value});
+}
+
+}  // namespace plat::gl
+
+namespace plat {
+
+using namespace plat::gl;
+
+int32_t create_3d(BvPlatDisplay *display, Interface3D **out) {
+    if (display == nullptr || out == nullptr) return ERR_INVALID;
+    *out = nullptr;
+    if (device_hooks.failing_3d > 0) {
+        --device_hooks.failing_3d;
+        return ERR_GENERIC;
+    }
+    if (!sdl::acquire_video()) return ERR_NO_VIDEO;
+    auto *d = new Interface3D{};
+    d->display = display;
+    if (!open_context(d) || !build_program(d)) {
+        close_context(d);
+        delete d;
+        sdl::release_video();
+        return ERR_GENERIC;
+    }
+    build_vertex_input(d);
+    if (glGetError() != GL_NO_ERROR) {
+        close_context(d);
+        delete d;
+        sdl::release_video();
+        return ERR_GENERIC;
+    }
+    interfaces.push_back(d);
+    *out = d;
+    return OK;
+}
+
+// Devices still made from the interface go with it.
+void release_3d(Interface3D *d3d) {
+    if (d3d == nullptr) return;
+    const auto it = std::find(interfaces.begin(), interfaces.end(), d3d);
+    if (it == interfaces.end()) return;
+    interfaces.erase(it);
+    std::vector<BvPlatDevice *> made;
+    for (BvPlatDevice *device : devices) {
+        if (device->d3d == d3d) made.push_back(device);
+    }
+    for (BvPlatDevice *device : made) release_device(device);
+    close_context(d3d);
+    delete d3d;
+    sdl::release_video();
+}
+
+int32_t enumerate_devices(Interface3D *d3d, DeviceCallback callback, void *context) {
+    if (d3d == nullptr || callback == nullptr) return ERR_INVALID;
+    if (device_hooks.made_up_list) {
+        // Copies: the callback may change the list.
+        const std::vector<test::MadeUpDevice> list = device_hooks.made_up;
+        for (size_t i = 0; i < list.size(); ++i) {
+            const DeviceId id{static_cast<uint32_t>(i + 1)};
+            const char *name = list[i].name != nullptr ? list[i].name : "";
+            if (callback(&id, name, &list[i].hardware, &list[i].software, context) == ENUM_CANCEL) break;
+        }
+        return OK;
+    }
+    const DeviceCaps none{0, 0, 0};
+    const DeviceCaps offered = renderer_caps();
+    const DeviceId id{1};
+    callback(&id, d3d->renderer.c_str(), d3d->software ? &none : &offered, d3d->software ? &offered : &none, context);
+    return OK;
+}
+
+}  // namespace plat

@@ -1,0 +1,53 @@
+// Test hooks of the OpenGL device: made-up device lists, failures on
+// demand, and the record of the calls made on devices.
+#include <algorithm>
+
+#include "platform/gl/gl_objects.h"
+
+namespace plat::test {
+
+using namespace plat::gl;
+
+// The names are copied: the caller's strings need not outlive the call.
+void set_device_list(const MadeUpDevice *list, int32_t count) {
+    device_hooks.made_up.clear();
+    device_hooks.made_up_names.clear();
+    device_hooks.made_up_list = count >= 0;
+    if (count <= 0 || list == nullptr) return;
+    device_hooks.made_up_names.reserve(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i) device_hooks.made_up_names.emplace_back(list[i].name != nullptr ? list[i].name : "");
+    for (int32_t i = 0; i < count; ++i) {
+        MadeUpDevice d = list[i];
+        d.name = device_hooks.made_up_names[static_cast<size_t>(i)].c_str();
+        device_hooks.made_up.push_back(d);
+    }
+}
+
+void fail_3d_creations(int32_t n) { device_hooks.failing_3d = std::max(n, 0); }
+
+void fail_device_creations(int32_t n) { device_hooks.failing_devices = std::max(n, 0); }
+
+void fail_texture_handles(int32_t n) { device_hooks.failing_handles = std::max(n, 0); }
+
+void clear_device_calls() { device_hooks.calls.clear(); }
+
+int32_t device_call_count() { return static_cast<int32_t>(device_hooks.calls.size()); }
+
+DeviceCall device_call(int32_t index) {
+    if (index < 0 || static_cast<size_t>(index) >= device_hooks.calls.size()) return DeviceCall{CallKind::Draw, 0, 0};
+    return device_hooks.calls[static_cast<size_t>(index)];
+}
+
+const char *device_renderer() { return device_hooks.renderer.c_str(); }
+
+int32_t device_depth_bits() { return device_hooks.depth_bits; }
+
+void reset_device() {
+    const std::string renderer = device_hooks.renderer;
+    const int32_t depth_bits = device_hooks.depth_bits;
+    device_hooks = DeviceHooks{};
+    device_hooks.renderer = renderer;
+    device_hooks.depth_bits = depth_bits;
+}
+
+}  // namespace plat::test
