@@ -43,6 +43,13 @@ struct RowTarget {
     uint32_t zstamp;
 };
 
+// A run's change per pixel: (end - start) / m. Dividing by a power of two
+// is exact, so a full run multiplies by 1/32 and gets the same bits.
+inline double per_pixel(double change, int64_t m) {
+    static_assert(PERSPECTIVE_RUN == 32);
+    return m == PERSPECTIVE_RUN ? change * (1.0 / 32.0) : change / static_cast<double>(m);
+}
+
 template <bool Depth>
 struct Perspective {
     static constexpr bool DEPTH = Depth;
@@ -91,41 +98,72 @@ struct Perspective {
             uz += k * step_uz;
             vz += k * step_vz;
         }
-        const uint32_t ddepth = Depth ? fix24(step_iz) : 0;
-        int64_t count = t.count;
+        RowRuns runs{iz, uz, vz, step_iz, step_uz, step_vz, t.count, Depth ? fix24(step_iz) : 0, t.zstamp};
+        runs.begin();
         uint8_t *dst = t.dst;
         uint32_t *zrow = t.zrow;
-        while (count > 0) {
+        // The next run's divisions are issued before this run's pixels are
+        // drawn, so that they overlap the pixel loop instead of stalling it.
+        RunSamples next;
+        bool next_usable = runs.next(&next);
+        while (next.count > 0) {
+            const RunSamples current = next;
+            const bool usable = next_usable;
+            next_usable = runs.next(&next);
+            if (usable) draw_run<PixelBytes, Depth>(dst, zrow, *t.tex, current);
+            dst += current.count * PixelBytes;
+            if constexpr (Depth) zrow += current.count;
+        }
+    }
+
+private:
+    // The runs of one row, in order: m = PERSPECTIVE_RUN pixels each (the
+    // last one what is left), u and v divided out exactly at both ends.
+    struct RowRuns {
+        double iz, uz, vz;
+        const double step_iz, step_uz, step_vz;
+        int64_t count;
+        const uint32_t ddepth, zstamp;
+        double ua = 0, va = 0;
+
+        void begin() {
+            ua = uz / iz;
+            va = vz / iz;
+        }
+
+        // Fills the next run (count 0 when the row is done); false when its
+        // ends do not divide out to finite values (only 1/z drifting to 0
+        // on an extreme polygon does that), and the run is left out.
+        bool next(RunSamples *s) {
             const int64_t m = count > PERSPECTIVE_RUN ? PERSPECTIVE_RUN : count;
+            s->count = m;
+            if (m == 0) return false;
             count -= m;
             const double md = static_cast<double>(m);
             const double iz_end = iz + md * step_iz;
             const double uz_end = uz + md * step_uz;
             const double vz_end = vz + md * step_vz;
-            const double ua = uz / iz, ub = uz_end / iz_end;
-            const double va = vz / iz, vb = vz_end / iz_end;
-            const double du = (ub - ua) / md;
-            const double dv = (vb - va) / md;
-            // A run whose ends do not divide out to finite values (only
-            // 1/z drifting to 0 on an extreme polygon does that) is left out.
-            if (std::isfinite(du) && std::isfinite(dv)) {
-                RunSamples s;
-                s.du = fix16(du);
-                s.dv = fix16(dv);
-                s.u = fix16(ua) + (s.du >> 1) + HALF_TEXEL;
-                s.v = fix16(va) + (s.dv >> 1) + HALF_TEXEL;
-                s.depth = Depth ? fix24(iz) + t.zstamp : 0;
-                s.ddepth = ddepth;
-                s.count = m;
-                draw_run<PixelBytes, Depth>(dst, zrow, *t.tex, s);
+            // Each run starts where the last one ended: its start values are
+            // the last run's end values, already divided out.
+            const double ub = uz_end / iz_end, vb = vz_end / iz_end;
+            const double du = per_pixel(ub - ua, m), dv = per_pixel(vb - va, m);
+            const bool usable = std::isfinite(du) && std::isfinite(dv);
+            if (usable) {
+                s->du = fix16(du);
+                s->dv = fix16(dv);
+                s->u = fix16(ua) + (s->du >> 1) + HALF_TEXEL;
+                s->v = fix16(va) + (s->dv >> 1) + HALF_TEXEL;
+                s->depth = Depth ? fix24(iz) + zstamp : 0;
+                s->ddepth = ddepth;
             }
-            dst += m * PixelBytes;
-            if constexpr (Depth) zrow += m;
             iz = iz_end;
             uz = uz_end;
             vz = vz_end;
+            ua = ub;
+            va = vb;
+            return usable;
         }
-    }
+    };
 };
 
 template <bool Depth>

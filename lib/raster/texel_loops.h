@@ -83,15 +83,20 @@ inline AxisStepper axis_stepper(int64_t position, int64_t step, int64_t unit) {
             static_cast<ptrdiff_t>(-(magnitude >> 16) * unit), static_cast<ptrdiff_t>(-unit)};
 }
 
+// The whole steps of both axes, plus the carry steps that this pixel's
+// two fraction overflows call for, indexed by carry_u + 2 * carry_v.
 template <int PixelBytes, bool Depth>
 void run_stepped(uint8_t *dst, uint32_t *zrow, const TextureView &tex, const RunSamples &s) {
     const uint8_t *const texels = tex.texels;
     ptrdiff_t offset = static_cast<ptrdiff_t>((s.v >> 16) * tex.row_bytes + (s.u >> 16) * tex.texel_bytes);
-    AxisStepper su = axis_stepper(s.u, s.du, tex.texel_bytes);
-    AxisStepper sv = axis_stepper(s.v, s.dv, tex.row_bytes);
+    const AxisStepper su = axis_stepper(s.u, s.du, tex.texel_bytes);
+    const AxisStepper sv = axis_stepper(s.v, s.dv, tex.row_bytes);
     const ptrdiff_t whole = su.whole + sv.whole;
+    const ptrdiff_t steps[4] = {whole, whole + su.carry, whole + sv.carry, whole + su.carry + sv.carry};
+    const uint32_t add_u = su.add, add_v = sv.add;
     uint32_t frac_u = su.frac, frac_v = sv.frac;
     uint32_t depth = s.depth;
+    const uint32_t ddepth = s.ddepth;
     const int64_t count = s.count;
     for (int64_t i = 0; i < count; ++i) {
         if constexpr (Depth) {
@@ -99,15 +104,15 @@ void run_stepped(uint8_t *dst, uint32_t *zrow, const TextureView &tex, const Run
                 zrow[i] = depth;
                 put_pixel<PixelBytes>(dst + i * PixelBytes, texels + offset);
             }
-            depth += s.ddepth;
+            depth += ddepth;
         } else {
             put_pixel<PixelBytes>(dst + i * PixelBytes, texels + offset);
         }
-        frac_u += su.add;
-        frac_v += sv.add;
-        const ptrdiff_t carry_u = frac_u < su.add ? su.carry : 0;
-        const ptrdiff_t carry_v = frac_v < sv.add ? sv.carry : 0;
-        offset += whole + carry_u + carry_v;
+        frac_u += add_u;
+        const unsigned carry_u = frac_u < add_u;
+        frac_v += add_v;
+        const unsigned carry_v = frac_v < add_v;
+        offset += steps[carry_u + 2 * carry_v];
     }
 }
 
