@@ -108,34 +108,58 @@ void destroy_presenter(BvPlatDisplay *d) {
 uint32_t widen5(uint32_t c) { return (c << 3) | (c >> 2); }
 uint32_t widen6(uint32_t c) { return (c << 2) | (c >> 4); }
 
-uint32_t pixel_to_rgb(const BvPlatSurface *s, const uint8_t *p, const BvPlatPalette *palette) {
-    switch (s->bits_per_pixel) {
-    case 8: {
-        if (palette == nullptr) return 0;
-        const PaletteEntry &e = palette->entries[p[0]];
-        return (uint32_t{e.red} << 16) | (uint32_t{e.green} << 8) | e.blue;
-    }
-    case 16: {
-        const uint32_t v = p[0] | (uint32_t{p[1]} << 8);
-        if (s->format.green_mask == 0x03E0) {
-            return (widen5((v >> 10) & 31) << 16) | (widen5((v >> 5) & 31) << 8) | widen5(v & 31);
+uint32_t rgb565_to_rgb(uint32_t v) {
+    return (widen5((v >> 11) & 31) << 16) | (widen6((v >> 5) & 63) << 8) | widen5(v & 31);
+}
+
+uint32_t rgb555_to_rgb(uint32_t v) {
+    return (widen5((v >> 10) & 31) << 16) | (widen5((v >> 5) & 31) << 8) | widen5(v & 31);
+}
+
+// One row of the page into 0x00RRGGBB pixels, a loop per depth.
+void convert_row(const BvPlatSurface *page, const uint8_t *row, uint32_t *out, const uint32_t *palette_rgb) {
+    const int32_t n = page->width;
+    switch (page->bits_per_pixel) {
+    case 8:
+        for (int32_t x = 0; x < n; ++x) out[x] = palette_rgb[row[x]];
+        break;
+    case 16:
+        if (page->format.green_mask == 0x03E0) {
+            for (int32_t x = 0; x < n; ++x) out[x] = rgb555_to_rgb(row[2 * x] | (uint32_t{row[2 * x + 1]} << 8));
+        } else {
+            for (int32_t x = 0; x < n; ++x) out[x] = rgb565_to_rgb(row[2 * x] | (uint32_t{row[2 * x + 1]} << 8));
         }
-        return (widen5((v >> 11) & 31) << 16) | (widen6((v >> 5) & 63) << 8) | widen5(v & 31);
-    }
+        break;
+    case 24:
+        for (int32_t x = 0; x < n; ++x) {
+            const uint8_t *p = row + 3 * x;
+            out[x] = (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+        }
+        break;
     default:
-        return (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+        for (int32_t x = 0; x < n; ++x) {
+            const uint8_t *p = row + 4 * x;
+            out[x] = (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+        }
+        break;
     }
 }
 
+// 8-bit pages show through the display palette; without one, black.
 void convert_to_presented(const BvPlatSurface *page, const BvPlatPalette *palette) {
+    uint32_t palette_rgb[256] = {};
+    if (palette != nullptr) {
+        for (int32_t i = 0; i < 256; ++i) {
+            const PaletteEntry &e = palette->entries[i];
+            palette_rgb[i] = (uint32_t{e.red} << 16) | (uint32_t{e.green} << 8) | e.blue;
+        }
+    }
     presented_width = page->width;
     presented_height = page->height;
-    presented.assign(static_cast<size_t>(page->width) * page->height, 0);
-    const int32_t bytes = page->bits_per_pixel / 8;
+    presented.resize(static_cast<size_t>(page->width) * page->height);
     for (int32_t y = 0; y < page->height; ++y) {
         const uint8_t *row = page->pixels.get() + static_cast<size_t>(y) * page->pitch;
-        uint32_t *out = presented.data() + static_cast<size_t>(y) * page->width;
-        for (int32_t x = 0; x < page->width; ++x) out[x] = pixel_to_rgb(page, row + x * bytes, palette);
+        convert_row(page, row, presented.data() + static_cast<size_t>(y) * page->width, palette_rgb);
     }
 }
 
@@ -190,7 +214,7 @@ void release_display(BvPlatDisplay *display) {
     if (display->window != nullptr) {
         if (display->owns_window) {
             free_window(display->window);
-        } else if (display->fullscreen && display->window->sdl != nullptr) {
+        } else if (display->unfullscreen_on_release && display->window->sdl != nullptr) {
             SDL_SetWindowFullscreen(display->window->sdl, 0);
         }
     }
@@ -235,8 +259,13 @@ int32_t set_fullscreen(BvPlatDisplay *display, BvPlatWindow *window) {
             if (window == nullptr) return ERR_GENERIC;
             window->made_by_display = true;
             display->owns_window = true;
-        } else if (SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
-            return ERR_GENERIC;
+        } else {
+            const uint32_t flags = SDL_GetWindowFlags(window->sdl);
+            const bool was_fullscreen = (flags & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+            if (!was_fullscreen && SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+                return ERR_GENERIC;
+            }
+            display->unfullscreen_on_release = !was_fullscreen;
         }
         display->window = window;
     }

@@ -43,6 +43,7 @@ struct BvPlatDisplay {
     BvPlatWindow *window;       // where pages are shown
     bool owns_window;
     bool fullscreen;            // took the screen (set_fullscreen)
+    bool unfullscreen_on_release;  // the caller's window was not full-screen before
     bool mode_set;
     int32_t width, height, depth;
     SDL_Renderer *renderer;
