@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 namespace face_sheet {
 
 enum Quadrant { TOP_LEFT = 0, TOP_RIGHT = 1, BOTTOM_LEFT = 2, BOTTOM_RIGHT = 3 };
@@ -82,6 +84,24 @@ inline std::vector<uint8_t> pcx_bytes() {
     out.insert(out.end(), palette.begin(), palette.end());
     return out;
 }
+
+// Files a test program made, removed when it ends.
+class ScratchFiles : public ::testing::Environment {
+public:
+    static std::string keep(const std::string &path) {
+        paths().push_back(path);
+        return path;
+    }
+    void TearDown() override {
+        for (const std::string &p : paths()) std::remove(p.c_str());
+    }
+
+private:
+    static std::vector<std::string> &paths() {
+        static std::vector<std::string> list;
+        return list;
+    }
+};
 
 inline bool write_pcx(const std::string &path) {
     const std::vector<uint8_t> bytes = pcx_bytes();

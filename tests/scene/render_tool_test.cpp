@@ -2,9 +2,11 @@
 // pictures worked out by hand from the face sheet's design and the cube's
 // projection, at every page depth, and its command line.
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -23,13 +25,22 @@ using face_sheet::Rgb;
 constexpr int W = 640;
 constexpr int H = 480;
 
+// BV_BUILD_DIR when set, else the folder above this program's (tests/).
 std::string build_dir() {
     const char *dir = std::getenv("BV_BUILD_DIR");
-    return dir != nullptr ? dir : ".";
+    if (dir != nullptr && dir[0] != '\0') return dir;
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(".") : self.parent_path().parent_path().string();
 }
 
 std::string tool() { return build_dir() + "/bv-render"; }
-std::string scratch(const std::string &name) { return testing::TempDir() + "bv_render_test_" + name; }
+// ctest runs the cases as parallel processes: each keeps its own files.
+std::string scratch(const std::string &name) {
+    return face_sheet::ScratchFiles::keep(testing::TempDir() + "bv_render_test_" + std::to_string(getpid()) + "_" + name);
+}
+
+testing::Environment *const scratch_files = testing::AddGlobalTestEnvironment(new face_sheet::ScratchFiles);
 
 std::string sheet_path() {
     static const std::string path = [] {

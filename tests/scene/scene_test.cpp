@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "face_sheet.h"
@@ -24,9 +26,9 @@ constexpr uint32_t WHITE = 0xFFFFFF;
 
 std::string sheet_path() {
     static const std::string path = [] {
-        std::string p = testing::TempDir() + "zarvel_scene_faces.pcx";
+        std::string p = testing::TempDir() + "zarvel_scene_faces_" + std::to_string(getpid()) + ".pcx";
         face_sheet::write_pcx(p);
-        return p;
+        return face_sheet::ScratchFiles::keep(p);
     }();
     return path;
 }

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "face_sheet.h"
@@ -17,9 +19,9 @@ using face_sheet::Quadrant;
 
 std::string sheet_path() {
     static const std::string path = [] {
-        std::string p = testing::TempDir() + "zarvel_shell_faces.pcx";
+        std::string p = testing::TempDir() + "zarvel_shell_faces_" + std::to_string(getpid()) + ".pcx";
         face_sheet::write_pcx(p);
-        return p;
+        return face_sheet::ScratchFiles::keep(p);
     }();
     return path;
 }
