@@ -88,7 +88,8 @@ SDL_VIDEODRIVER=offscreen timeout 60 "$render" --pcx missing.pcx --out blank.ppm
 Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>display.txt 2>xvfb.log &
 pids+=($!)
 wait_for 20 test -s display.txt || fail "Xvfb did not start: $(cat xvfb.log)"
-export DISPLAY=":$(head -n1 display.txt)"
+DISPLAY=":$(head -n1 display.txt)"
+export DISPLAY
 wait_for 10 xdotool getmouselocation || fail "cannot reach Xvfb on $DISPLAY"
 pass "Xvfb on $DISPLAY"
 
@@ -193,7 +194,9 @@ mkdir -p empty
 start_zarvel "$work/empty"
 wait_for 20 test -s zarvel.log || fail "no message about the missing CUBE.PCX"
 [ "$(wc -l <zarvel.log)" -eq 1 ] || fail "expected one line about CUBE.PCX, got: $(cat zarvel.log)"
-grep -q "CUBE.PCX" zarvel.log && grep -q "result 1" zarvel.log || fail "the message does not name CUBE.PCX and the result: $(cat zarvel.log)"
+if ! grep -q "CUBE.PCX" zarvel.log || ! grep -q "result 1" zarvel.log; then
+  fail "the message does not name CUBE.PCX and the result: $(cat zarvel.log)"
+fi
 pass "missing CUBE.PCX reported: $(cat zarvel.log)"
 wait_for 30 screen_matches blank.ppm --region "$outside_logo" || fail "without CUBE.PCX the first frame is not bv-render's"
 pass "without CUBE.PCX the demo runs and draws bv-render's first frame"
@@ -205,7 +208,7 @@ check_no_display() {
   local what=$1; shift
   local status=0
   env "$@" timeout 30 "$zarvel" >no_display.log 2>&1 || status=$?
-  [ $status -ne 0 ] && [ $status -ne 124 ] || fail "$what: zarvel exited with status $status"
+  if [ $status -eq 0 ] || [ $status -eq 124 ]; then fail "$what: zarvel exited with status $status"; fi
   [ "$(wc -l <no_display.log)" -eq 1 ] || fail "$what: expected one line, got: $(cat no_display.log)"
   grep -q "^zarvel: cannot start the display: ." no_display.log || fail "$what: unclear message: $(cat no_display.log)"
   pass "$what: status $status, '$(cat no_display.log)'"
