@@ -47,11 +47,13 @@ protected:
         const ref::Texture t{texels.data(), tw, th, page.texel_bytes()};
         rt::use_texture(texels, tw, th, page.texel_bytes());
         const std::vector<uint8_t> before = page.pixels();
+        const std::vector<uint8_t> raw_before = page.raw();
         ref::Image expected = page.image();
         ref::draw(member(), p.pts.data(), p.tex.data(), p.cam.data(), static_cast<int>(p.pts.size()), t, expected);
         rt::call_member(member(), p.pts.data(), p.tex.data(), p.cam.data(), static_cast<uint32_t>(p.pts.size()));
         EXPECT_EQ(bv_target.lock_depth, 0);
         EXPECT_TRUE(page.matches(expected, ref::has_depth(member())));
+        EXPECT_TRUE(page.padding_unchanged(raw_before));
         return page.changed_since(before);
     }
 

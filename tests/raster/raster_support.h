@@ -212,6 +212,20 @@ public:
         return changed;
     }
 
+    // True when no byte past the pixels of a row (the pitch's padding)
+    // differs from a copy of raw() taken earlier.
+    bool padding_unchanged(const std::vector<uint8_t> &raw_before) const {
+        const std::vector<uint8_t> now = raw();
+        const size_t row = static_cast<size_t>(width()) * pixel_bytes();
+        for (int y = 0; y < height(); ++y) {
+            for (size_t i = row; i < static_cast<size_t>(bv_target.pitch); ++i) {
+                const size_t at = static_cast<size_t>(y) * bv_target.pitch + i;
+                if (now[at] != raw_before[at]) return false;
+            }
+        }
+        return true;
+    }
+
     // One pixel's bytes, read through the lock.
     std::vector<uint8_t> pixel(int x, int y) const {
         const std::vector<uint8_t> all = pixels();
