@@ -33,7 +33,7 @@ const char *const USAGE =
     std::exit(status);
 }
 
-[[noreturn]] void usage_error(const std::string &message) { fail(EXIT_USAGE, message + "\n" + USAGE); }
+[[noreturn]] void usage_error(const std::string &message) { fail(EXIT_USAGE, message); }
 
 struct Options {
     std::string file;
@@ -73,6 +73,7 @@ const char *option_value(int argc, char **argv, int &i) {
 }
 
 Options parse_options(int argc, char **argv) {
+    if (argc < 2) usage_error(USAGE);
     Options o;
     bool have_file = false;
     for (int i = 1; i < argc; ++i) {
