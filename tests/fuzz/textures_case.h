@@ -10,12 +10,16 @@
 //   0  bv_alloc_textures: count from {0, 1, 2, 6, 16, -1, INT32_MIN,
 //      2^27 (whose table size overflows 32 bits), INT32_MAX}
 //   1  bv_define_texture: width and height from -3 to 64, and a new block
-//      of exactly width x height texels of the page's size (or none: null)
+//      of exactly width x height texels of the page's size (none, a null
+//      pointer, when the width byte has its top bit set)
 //   2  bv_select_texture: any handle
 //   3  bv_free_texture: any handle (negative frees all)
 //   4  draw a polygon through bv_draw_3d_poly with the current texture
+//      (a flags byte: bit 0 perspective, 1 clipping, 2 depth; then 3 to 5
+//      vertices)
 //   5  deselect the page, or select it again
-//   6  select pages that do not exist (256 and up, and an empty slot)
+//   6  select a page that does not exist (by the next byte: 256 and up,
+//      or an empty slot)
 //
 // Blocks stay alive to the end of the case, so a freed texture that stays
 // current (memory textures do) still points at live memory.
@@ -63,21 +67,24 @@ inline TexturesCase decode_textures_case(const uint8_t *data, size_t size) {
     int32_t last_width = 8, last_height = 8;
     while (!in.empty() && c.steps.size() < TEXTURES_MAX_STEPS) {
         TextureStep s;
-        const uint8_t op = in.byte();
-        s.op = static_cast<TextureOp>(op % 7);
+        s.op = static_cast<TextureOp>(in.byte() % 7);
         switch (s.op) {
         case TextureOp::Alloc: s.value = counts[in.byte() % 9]; break;
         case TextureOp::Define:
-            s.width = small_size(in.byte());
+        {
+            const uint8_t w = in.byte();
+            s.null_block = (w & 0x80) != 0;
+            s.width = small_size(w & 0x7F);
             s.height = small_size(in.byte());
-            s.null_block = (op & 0x80) != 0;
             if (s.width > 0) last_width = s.width;
             if (s.height > 0) last_height = s.height;
             break;
+        }
         case TextureOp::Select:
         case TextureOp::Free: s.value = in.integer(2); break;
         case TextureOp::Draw: {
-            s.flags = ((op >> 3) & 1 ? RF_PERSPECTIVE : 0) | ((op >> 4) & 1 ? RF_CLIP : 0) | ((op >> 5) & 1 ? RF_DEPTH : 0);
+            const uint8_t f = in.byte();
+            s.flags = (f & 1 ? RF_PERSPECTIVE : 0) | (f & 2 ? RF_CLIP : 0) | (f & 4 ? RF_DEPTH : 0);
             const uint32_t n = 3 + in.byte() % 3;
             for (uint32_t i = 0; i < n; ++i) {
                 const double x = in.number(1.0, 50.0), y = in.number(1.0, 50.0), z = in.number(50.0, 100.0);
@@ -88,7 +95,11 @@ inline TexturesCase decode_textures_case(const uint8_t *data, size_t size) {
             break;
         }
         case TextureOp::TogglePage: break;
-        case TextureOp::BadPage: s.value = (op & 0x80) ? 256 + in.byte() : 1 + in.byte() % 255; break;
+        case TextureOp::BadPage: {
+            const uint8_t b = in.byte();
+            s.value = (b & 0x80) ? 256 + b : 1 + b % 255;
+            break;
+        }
         }
         c.steps.push_back(std::move(s));
     }
