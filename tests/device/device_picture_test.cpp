@@ -3,6 +3,7 @@
 // a lock is what the device shows afterwards. Also the device's own drawing:
 // nearest texels, culling by screen winding, the depth test and its
 // z-buffer forms, the scene bracket, lost and locked pages.
+#include <algorithm>
 #include <cstring>
 
 #include "device_fixture.h"
@@ -134,22 +135,26 @@ TEST_F(DevicePicture, TheBlockReaderSeesWhatTheDeviceDrew) {
     for (uint16_t texel : block) EXPECT_EQ(texel, 0x1357);
 }
 
-TEST_F(DevicePicture, TexelsAreTakenAtTheNearestTexelOfEachPixelCentre) {
-    // A 16 x 16 page covered by a 3 x 3 texture: pixel (x, y) is the point
-    // (x, y), which lies in texel (3x / 16, 3y / 16), never on a border.
-    ASSERT_EQ(start(16, 16, 16, FLAGS_ANY_DEVICE), 1);
+TEST_F(DevicePicture, EachPixelTakesTheTexelNearestItsSample) {
+    // A 16 x 15 page covered by a 3 x 3 texture. Like the scan converters,
+    // pixel (x, y) samples the point half a pixel right of (x, y), at
+    // u = 3 (x + 1/2) / 16 and v = 3 y / 15, and takes the nearest texel:
+    // column (6x + 19) / 32 and row (2y + 5) / 10, whole-number division,
+    // at most 2. No sample falls on a texel border.
+    ASSERT_EQ(start(16, 15, 16, FLAGS_ANY_DEVICE), 1);
     ASSERT_EQ(bv_alloc_textures(1), 0);
     std::vector<uint16_t> texels(9);
     for (int i = 0; i < 9; ++i) texels[static_cast<size_t>(i)] = static_cast<uint16_t>(0x0841 * (i + 1) + i);
     texture16(texels, 3, 3);
-    const ScreenPoint pts[4] = {{0, 0}, {16, 0}, {16, 16}, {0, 16}};
+    const ScreenPoint pts[4] = {{0, 0}, {16, 0}, {16, 15}, {0, 15}};
     const TexCoord tex[4] = {{0, 0}, {3, 0}, {3, 3}, {0, 3}};
     bv::raster_affine(pts, tex, 4);
     const std::vector<uint32_t> pixels = page_pixels();
-    ASSERT_EQ(pixels.size(), 256u);
-    for (int y = 0; y < 16; ++y) {
+    ASSERT_EQ(pixels.size(), 240u);
+    for (int y = 0; y < 15; ++y) {
         for (int x = 0; x < 16; ++x) {
-            ASSERT_EQ(pixels[static_cast<size_t>(y * 16 + x)], texels[static_cast<size_t>(3 * y / 16 * 3 + 3 * x / 16)])
+            const int column = std::min((6 * x + 19) / 32, 2), row = std::min((2 * y + 5) / 10, 2);
+            ASSERT_EQ(pixels[static_cast<size_t>(y * 16 + x)], texels[static_cast<size_t>(row * 3 + column)])
                 << x << ", " << y;
         }
     }

@@ -18,32 +18,44 @@ namespace {
 // Pixel centres lie on whole coordinates, as the scan converters have them:
 // pixel (x, y) is covered when the point (x, y) is inside the polygon. Row
 // y of the page is window row y, so pictures keep the page's row order.
+// Texture positions travel divided by w, with 1/w beside them, all linear
+// across the screen, so that the fragment stage can divide them out at any
+// point; the screen-linear positions travel as they are.
 const char *const VERTEX_SHADER = R"(#version 330 core
 layout(location = 0) in vec4 position;
 layout(location = 1) in vec2 texcoord;
 uniform vec2 page_size;
-smooth out vec2 uv_perspective;
+noperspective out vec3 uv_over_w;
 noperspective out vec2 uv_linear;
 void main() {
     float w = 1.0 / position.w;
     vec2 ndc = (position.xy + 0.5) * 2.0 / page_size - 1.0;
     gl_Position = vec4(ndc * w, (position.z * 2.0 - 1.0) * w, w);
-    uv_perspective = texcoord;
+    uv_over_w = vec3(texcoord * position.w, position.w);
     uv_linear = texcoord;
 }
 )";
 
-// Texels replace the colour (white vertices modulate nothing); alpha is
-// written as 0, the top bits of the page's pixels.
+// Each sample is taken half a pixel to the right of the pixel's point and
+// rounded to the nearest texel, as the scan converters take theirs. Texels
+// replace the colour (white vertices modulate nothing); alpha is written
+// as 0, the top bits of the page's pixels.
 const char *const FRAGMENT_SHADER = R"(#version 330 core
-smooth in vec2 uv_perspective;
+noperspective in vec3 uv_over_w;
 noperspective in vec2 uv_linear;
 uniform bool perspective;
 uniform bool textured;
 uniform sampler2D texels;
 out vec4 colour;
 void main() {
-    vec2 uv = perspective ? uv_perspective : uv_linear;
+    vec2 uv;
+    if (perspective) {
+        vec3 q = uv_over_w + 0.5 * dFdx(uv_over_w);
+        uv = q.xy / q.z;
+    } else {
+        uv = uv_linear + 0.5 * dFdx(uv_linear);
+    }
+    uv += 0.5 / vec2(textureSize(texels, 0));
     colour = textured ? vec4(texture(texels, uv).rgb, 0.0) : vec4(1.0, 1.0, 1.0, 0.0);
 }
 )";
