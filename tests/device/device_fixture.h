@@ -14,11 +14,11 @@
 #include "platform/platform.h"
 #include "state.h"
 
-// Display flags: page flipping, software and hardware devices allowed, a
-// z-buffer wanted.
+// Display flags: page flipping, which devices are allowed, a z-buffer wanted.
 constexpr int32_t FLAGS_HARDWARE_Z = 13;
 constexpr int32_t FLAGS_ANY_DEVICE_Z = 15;
 constexpr int32_t FLAGS_ANY_DEVICE = 7;
+constexpr int32_t FLAGS_NO_DEVICE_Z = 9;
 
 class DeviceTest : public testing::Test {
 protected:

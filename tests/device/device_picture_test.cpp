@@ -74,7 +74,7 @@ TEST_F(DevicePicture, FillGoesThroughTheDeviceAndTheLockSeesItAtEveryDepth) {
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << c.depth << (c.rgb555 ? " 555" : ""));
         plat::set_rgb16_layout(c.rgb555);
-        ASSERT_EQ(start(24, 10, c.depth, FLAGS_ANY_DEVICE_Z), 1);
+        ASSERT_GT(start(24, 10, c.depth, FLAGS_ANY_DEVICE_Z), 0);
         bv_set_color(static_cast<int32_t>(c.colour));
         EXPECT_EQ(bv_fill_page(), 0);
         const std::vector<uint32_t> pixels = page_pixels();
@@ -95,7 +95,7 @@ TEST_F(DevicePicture, FillGoesThroughTheDeviceAndTheLockSeesItAtEveryDepth) {
 TEST_F(DevicePicture, WhatIsWrittenThroughTheLockIsWhatTheDeviceShows) {
     // A padded pitch: rows do not follow each other directly.
     plat::test::pad_pitch(6);
-    ASSERT_EQ(start(20, 12, 16, FLAGS_ANY_DEVICE_Z), 1);
+    ASSERT_GT(start(20, 12, 16, FLAGS_ANY_DEVICE_Z), 0);
     ASSERT_GT(bv_target.pitch, 40);
     bv::lock_target();
     ASSERT_TRUE(bv::target_drawable());
@@ -126,7 +126,7 @@ TEST_F(DevicePicture, WhatIsWrittenThroughTheLockIsWhatTheDeviceShows) {
 }
 
 TEST_F(DevicePicture, TheBlockReaderSeesWhatTheDeviceDrew) {
-    ASSERT_EQ(start(32, 16, 16, FLAGS_ANY_DEVICE_Z), 1);
+    ASSERT_GT(start(32, 16, 16, FLAGS_ANY_DEVICE_Z), 0);
     bv_set_color(0x1357);
     bv_fill_page();
     uint16_t block[4 * 4] = {};
@@ -141,7 +141,7 @@ TEST_F(DevicePicture, EachPixelTakesTheTexelNearestItsSample) {
     // u = 3 (x + 1/2) / 16 and v = 3 y / 15, and takes the nearest texel:
     // column (6x + 19) / 32 and row (2y + 5) / 10, whole-number division,
     // at most 2. No sample falls on a texel border.
-    ASSERT_EQ(start(16, 15, 16, FLAGS_ANY_DEVICE), 1);
+    ASSERT_GT(start(16, 15, 16, FLAGS_ANY_DEVICE), 0);
     ASSERT_EQ(bv_alloc_textures(1), 0);
     std::vector<uint16_t> texels(9);
     for (int i = 0; i < 9; ++i) texels[static_cast<size_t>(i)] = static_cast<uint16_t>(0x0841 * (i + 1) + i);
@@ -161,7 +161,7 @@ TEST_F(DevicePicture, EachPixelTakesTheTexelNearestItsSample) {
 }
 
 TEST_F(DevicePicture, MembersWithoutDepthDrawOnlyClockwisePolygons) {
-    ASSERT_EQ(start(16, 16, 16, FLAGS_ANY_DEVICE_Z), 1);
+    ASSERT_GT(start(16, 16, 16, FLAGS_ANY_DEVICE_Z), 0);
     open_depth_buffer();
     bv_set_3d_depth(1.0, 1000.0);
     ASSERT_EQ(bv_alloc_textures(1), 0);
@@ -197,7 +197,7 @@ TEST_F(DevicePicture, MembersWithoutDepthDrawOnlyClockwisePolygons) {
 }
 
 TEST_F(DevicePicture, TheNearerPolygonWinsWhicheverIsDrawnFirst) {
-    ASSERT_EQ(start(16, 16, 16, FLAGS_ANY_DEVICE_Z), 1);
+    ASSERT_GT(start(16, 16, 16, FLAGS_ANY_DEVICE_Z), 0);
     open_depth_buffer();
     bv_set_3d_depth(1.0, 1000.0);
     ASSERT_EQ(bv_alloc_textures(2), 0);
@@ -243,7 +243,7 @@ TEST_F(DevicePicture, TheNearerPolygonWinsWhicheverIsDrawnFirst) {
 }
 
 TEST_F(DevicePicture, TheZBufferFormsGoThroughTheDevice) {
-    ASSERT_EQ(start(16, 16, 16, FLAGS_ANY_DEVICE_Z), 1);
+    ASSERT_GT(start(16, 16, 16, FLAGS_ANY_DEVICE_Z), 0);
     ASSERT_NE(bv_display.zsurface, nullptr);
     zbuffer_ = bv_alloc_zbuffer(640, 480);
     EXPECT_EQ(static_cast<void *>(zbuffer_), static_cast<void *>(bv_display.zsurface));
@@ -290,7 +290,7 @@ TEST_F(DevicePicture, TheZBufferFormsGoThroughTheDevice) {
 }
 
 TEST_F(DevicePicture, TheSceneBracketReachesTheDeviceOnlyWhilePageZeroIsCurrent) {
-    ASSERT_EQ(start(16, 16, 16, FLAGS_ANY_DEVICE_Z), 1);
+    ASSERT_GT(start(16, 16, 16, FLAGS_ANY_DEVICE_Z), 0);
     plat::test::clear_device_calls();
     EXPECT_EQ(bv_3d_scene(2), 0);
     EXPECT_EQ(bv_3d_scene(3), 0);
@@ -306,7 +306,7 @@ TEST_F(DevicePicture, TheSceneBracketReachesTheDeviceOnlyWhilePageZeroIsCurrent)
 }
 
 TEST_F(DevicePicture, ALostPageIsRestoredAndTheDeviceDrawsAgain) {
-    ASSERT_EQ(start(16, 16, 16, FLAGS_ANY_DEVICE_Z), 1);
+    ASSERT_GT(start(16, 16, 16, FLAGS_ANY_DEVICE_Z), 0);
     ASSERT_EQ(bv_alloc_textures(1), 0);
     plain_texture(0x07E0);
     plat::test::lose_surfaces();
@@ -326,7 +326,7 @@ TEST_F(DevicePicture, ALostPageIsRestoredAndTheDeviceDrawsAgain) {
 }
 
 TEST_F(DevicePicture, ALockedPageIsNotDrawnIntoBehindTheLock) {
-    ASSERT_EQ(start(16, 16, 16, FLAGS_ANY_DEVICE_Z), 1);
+    ASSERT_GT(start(16, 16, 16, FLAGS_ANY_DEVICE_Z), 0);
     ASSERT_EQ(bv_alloc_textures(1), 0);
     plain_texture(0x07E0);
     bv::lock_target();

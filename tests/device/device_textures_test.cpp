@@ -30,7 +30,7 @@ TEST_F(DeviceTextures, SixteenBitTexelsArriveUnchangedInTheDisplaysLayout) {
     for (bool rgb555 : {false, true}) {
         SCOPED_TRACE(rgb555);
         plat::set_rgb16_layout(rgb555);
-        ASSERT_EQ(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 1);
+        ASSERT_GT(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 0);
         ASSERT_EQ(bv_alloc_textures(6), 0);
         const std::vector<uint8_t> block = numbered_block(64 * 64 * 2);
         ASSERT_EQ(bv_define_texture(block.data(), 64, 64), 0);
@@ -54,7 +54,7 @@ TEST_F(DeviceTextures, SixteenBitTexelsArriveUnchangedInTheDisplaysLayout) {
 TEST_F(DeviceTextures, OtherDepthsGetThirtyTwoBitTexelsWithAZeroTopByte) {
     for (int32_t depth : {24, 32}) {
         SCOPED_TRACE(depth);
-        ASSERT_EQ(start(64, 48, depth, FLAGS_ANY_DEVICE_Z), 1);
+        ASSERT_GT(start(64, 48, depth, FLAGS_ANY_DEVICE_Z), 0);
         ASSERT_EQ(bv_alloc_textures(6), 0);
         // 64 x 64 texels of 3 bytes: 12288 source bytes.
         const std::vector<uint8_t> block = numbered_block(12288);
@@ -78,7 +78,7 @@ TEST_F(DeviceTextures, OtherDepthsGetThirtyTwoBitTexelsWithAZeroTopByte) {
 }
 
 TEST_F(DeviceTextures, AFailedLockReleasesTheSurfaceAndLeavesTheSlotFree) {
-    ASSERT_EQ(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 1);
+    ASSERT_GT(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 0);
     ASSERT_EQ(bv_alloc_textures(2), 0);
     const std::vector<uint8_t> block = numbered_block(8 * 8 * 2);
     plat::test::fail_locks(1);
@@ -90,7 +90,7 @@ TEST_F(DeviceTextures, AFailedLockReleasesTheSurfaceAndLeavesTheSlotFree) {
 }
 
 TEST_F(DeviceTextures, AFailedHandleReleasesTheSurfaceAndLeavesTheSlotFree) {
-    ASSERT_EQ(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 1);
+    ASSERT_GT(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 0);
     ASSERT_EQ(bv_alloc_textures(2), 0);
     const std::vector<uint8_t> block = numbered_block(8 * 8 * 2);
     plat::test::fail_texture_handles(1);
@@ -103,7 +103,7 @@ TEST_F(DeviceTextures, AFailedHandleReleasesTheSurfaceAndLeavesTheSlotFree) {
 }
 
 TEST_F(DeviceTextures, SizesThatAreNotPositiveOrTooLargeFail) {
-    ASSERT_EQ(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 1);
+    ASSERT_GT(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 0);
     ASSERT_EQ(bv_alloc_textures(2), 0);
     const std::vector<uint8_t> block = numbered_block(64);
     for (auto [w, h] : {std::pair{0, 4}, {4, 0}, {-4, 4}, {4, -1}, {1 << 20, 1}}) {
@@ -115,7 +115,7 @@ TEST_F(DeviceTextures, SizesThatAreNotPositiveOrTooLargeFail) {
 }
 
 TEST_F(DeviceTextures, FreeingReleasesTheSurfaceAndForgetsTheCurrentTexture) {
-    ASSERT_EQ(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 1);
+    ASSERT_GT(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 0);
     ASSERT_EQ(bv_alloc_textures(2), 0);
     const std::vector<uint8_t> block = numbered_block(8 * 8 * 2);
     ASSERT_EQ(bv_define_texture(block.data(), 8, 8), 0);
@@ -131,7 +131,7 @@ TEST_F(DeviceTextures, FreeingReleasesTheSurfaceAndForgetsTheCurrentTexture) {
 }
 
 TEST_F(DeviceTextures, StoppingTheDisplayForgetsADeviceTextureStillCurrent) {
-    ASSERT_EQ(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 1);
+    ASSERT_GT(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 0);
     ASSERT_EQ(bv_alloc_textures(2), 0);
     const std::vector<uint8_t> block = numbered_block(8 * 8 * 2);
     ASSERT_EQ(bv_define_texture(block.data(), 8, 8), 0);
@@ -139,7 +139,7 @@ TEST_F(DeviceTextures, StoppingTheDisplayForgetsADeviceTextureStillCurrent) {
     bv_stop_display();
     EXPECT_EQ(bv_textures.current_texels, 0u);
     // The software paths never take the handle for an address.
-    ASSERT_EQ(start(64, 48, 16, FLAGS_HARDWARE_Z), 0);
+    ASSERT_EQ(start(64, 48, 16, FLAGS_NO_DEVICE_Z), 0);
     const ScreenPoint pts[4] = {{0, 0}, {8, 0}, {8, 8}, {0, 8}};
     const TexCoord tex[4] = {{0, 0}, {7, 0}, {7, 7}, {0, 7}};
     EXPECT_EQ(bv::raster_affine(pts, tex, 4), 0);
