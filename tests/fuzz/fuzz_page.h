@@ -175,8 +175,8 @@ bool with_page(F f) {
 
 inline int64_t page_pixel_bytes() { return bv_pages.bits_per_pixel[0] / 8; }
 
-inline PageImage read_page() {
-    PageImage img;
+// Copies page 0 into `img`, whose storage is reused from call to call.
+inline void read_page(PageImage &img) {
     img.pitch = bv_pages.pitch[0];
     img.width = bv_pages.width[0];
     img.height = bv_pages.height[0];
@@ -184,7 +184,6 @@ inline PageImage read_page() {
     img.bytes.resize(static_cast<size_t>(img.pitch * img.height));
     if (!with_page([&](const uint8_t *base) { std::memcpy(img.bytes.data(), base, img.bytes.size()); }))
         harness_broken("page 0 cannot be locked");
-    return img;
 }
 
 // Pixels from `pattern` (repeated; a fixed mixture when empty), the row
@@ -193,21 +192,28 @@ inline PageImage read_page() {
 inline void paint_page(const std::vector<uint8_t> &pattern) {
     const int64_t pitch = bv_pages.pitch[0], height = bv_pages.height[0];
     const int64_t row_bytes = bv_pages.width[0] * page_pixel_bytes();
-    static std::vector<uint8_t> fixed, picture;
-    static int64_t fixed_layout[3] = {-1, -1, -1};
-    std::vector<uint8_t> *source = &picture;
+    static std::vector<uint8_t> picture;
+    // The fixed picture of each page layout, built once.
+    struct Fixed {
+        int64_t pitch, height, row_bytes;
+        std::vector<uint8_t> bytes;
+    };
+    static std::vector<Fixed> fixed;
+    const std::vector<uint8_t> *source = &picture;
     if (pattern.empty()) {
-        source = &fixed;
-        if (fixed_layout[0] != pitch || fixed_layout[1] != height || fixed_layout[2] != row_bytes) {
-            fixed.assign(static_cast<size_t>(pitch * height), PADDING_BYTE);
+        const Fixed *found = nullptr;
+        for (const Fixed &f : fixed)
+            if (f.pitch == pitch && f.height == height && f.row_bytes == row_bytes) found = &f;
+        if (found == nullptr) {
+            Fixed f{pitch, height, row_bytes, std::vector<uint8_t>(static_cast<size_t>(pitch * height), PADDING_BYTE)};
             // Seven values: on 8-bit pages the colour reduction, which
             // counts the whole page, then has little of its own to merge.
             for (int64_t y = 0; y < height; ++y)
-                for (int64_t i = 0; i < row_bytes; ++i) fixed[y * pitch + i] = static_cast<uint8_t>((y + i) % 7 * 37 + 3);
-            fixed_layout[0] = pitch;
-            fixed_layout[1] = height;
-            fixed_layout[2] = row_bytes;
+                for (int64_t i = 0; i < row_bytes; ++i) f.bytes[y * pitch + i] = static_cast<uint8_t>((y + i) % 7 * 37 + 3);
+            fixed.push_back(std::move(f));
+            found = &fixed.back();
         }
+        source = &found->bytes;
     } else {
         picture.assign(static_cast<size_t>(pitch * height), PADDING_BYTE);
         size_t k = 0;

@@ -175,10 +175,12 @@ inline std::string check_reduce(const PaletteStep &st, bool page_selected, const
     std::vector<uint8_t> table = st.colours;
     const std::vector<uint8_t> table_before = table;
     const PaletteSnapshot palette_before = palette_snapshot();
-    const PageImage before = read_page();
+    static PageImage before;
+    read_page(before);
     const Rect region = clip_rect_on_page();
     const int32_t r = bv_reduce_colors(st.start, st.count, table.data());
-    const PageImage after = read_page();
+    static PageImage after;
+    read_page(after);
     if (r != 0) return "bv_reduce_colors returned " + std::to_string(r);
     if (!same_snapshot(palette_before, palette_snapshot())) return "bv_reduce_colors changed the palette";
     const bool acts = page_selected && page.depth == 8;

@@ -159,14 +159,16 @@ inline Outcome run_pcx_case(const PcxCase &c) {
     const ImageBufferState image_before = bv_image;
     const std::vector<uint8_t> caller_before = memory_mode ? caller : std::vector<uint8_t>{};
 
-    const PageImage before = read_page();
+    static PageImage before;
+    read_page(before);
     const PaletteCopy palette_before = copy_palette();
     if (c.no_page) bv_deselect_page();
     if (c.fail_lock) plat::test::fail_locks(1);
     o.result = bv_load_pcx(memory_mode ? nullptr : pcx_temp_path().c_str(), c.flags);
     plat::test::fail_locks(0);
     if (c.no_page) bv_select_page(0);
-    const PageImage after = read_page();
+    static PageImage after;
+    read_page(after);
 
     if (o.result < 0 || o.result > 4) note(o, "bv_load_pcx returned " + std::to_string(o.result));
     if (bv_target.lock_depth != 0) note(o, "the page lock was left held");

@@ -252,7 +252,8 @@ inline Outcome run_poly_case(const PolyCase &c) {
         bv_target.origin_y = c.origin[1];
     }
     const Rect clip = clip_rect_on_page();
-    const PageImage before = read_page();
+    static PageImage before;
+    read_page(before);
     const std::vector<uint32_t> depth_before = depth_entries(scene);
 
     const bool depth_tested = (c.flags & RF_DEPTH) != 0;
@@ -280,7 +281,8 @@ inline Outcome run_poly_case(const PolyCase &c) {
     if (c.no_page) bv_select_page(0);
     if (bv_target.lock_depth != 0) note(o, "the page lock was left held");
 
-    const PageImage after = read_page();
+    static PageImage after;
+    read_page(after);
     note(o, changes_outside(before, after, may_draw ? clip : Rect{}, may_draw ? "drawing" : "drawing that may not draw"));
     note(o, depth_changes_outside(depth_before, depth_entries(scene), may_draw ? clip : Rect{}));
 

@@ -201,11 +201,13 @@ inline Outcome run_textures_case(const TexturesCase &c) {
         }
         case TextureOp::Draw: {
             bv_set_3d_flags(s.flags);
-            const PageImage before = read_page();
+            static PageImage before;
+            read_page(before);
             const std::vector<Vertex3> verts = s.verts;
             const std::vector<TexCoord> tex = s.tex;
             bv_draw_3d_poly(verts.data(), tex.data(), static_cast<uint32_t>(tex.size()));
-            const PageImage after = read_page();
+            static PageImage after;
+            read_page(after);
             const bool drawable = page_selected && m.current.texels != nullptr && m.current.width > 0 &&
                                   m.current.height > 0 && m.current.texel_bytes == page_texel_bytes(c.page, true) &&
                                   (s.flags & RF_DEPTH) == 0;
