@@ -311,7 +311,7 @@ struct DeviceCall {
 void clear_device_calls();
 int32_t device_call_count();
 DeviceCall device_call(int32_t index);
-// The renderer that draws for the device made last ("" when none).
+// The renderer that drew for the device made last ("" before the first).
 const char *device_renderer();
 // Bits an entry of the depth buffer the device draws with now (0: none).
 int32_t device_depth_bits();

@@ -181,7 +181,6 @@ bool attach_depth_buffer(BvPlatDevice *device, int32_t depth_bits) {
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, device->depth_buffer);
         device->depth_bits = depth_bits;
     }
-    device_hooks.depth_bits = device->depth_bits;
     return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE && glGetError() == GL_NO_ERROR;
 }
 
@@ -364,7 +363,6 @@ void release_device(BvPlatDevice *device) {
     }
     if (make_current(device->d3d)) delete_framebuffer(device);
     devices.erase(std::remove(devices.begin(), devices.end(), device), devices.end());
-    device_hooks.depth_bits = 0;
     delete device;
 }
 

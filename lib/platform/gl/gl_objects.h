@@ -113,8 +113,7 @@ struct DeviceHooks {
     int32_t failing_devices = 0;
     int32_t failing_handles = 0;
     std::vector<test::DeviceCall> calls;
-    std::string renderer;
-    int32_t depth_bits = 0;
+    std::string renderer;       // of the device made last
 };
 extern DeviceHooks device_hooks;
 void record_call(test::CallKind kind, uint32_t state, uint32_t value);

@@ -38,16 +38,15 @@ DeviceCall device_call(int32_t index) {
     return device_hooks.calls[static_cast<size_t>(index)];
 }
 
+// Kept past the device's release, so that a test can name the renderer.
 const char *device_renderer() { return device_hooks.renderer.c_str(); }
 
-int32_t device_depth_bits() { return device_hooks.depth_bits; }
+int32_t device_depth_bits() { return devices.empty() ? 0 : devices.back()->depth_bits; }
 
 void reset_device() {
     const std::string renderer = device_hooks.renderer;
-    const int32_t depth_bits = device_hooks.depth_bits;
     device_hooks = DeviceHooks{};
     device_hooks.renderer = renderer;
-    device_hooks.depth_bits = depth_bits;
 }
 
 }  // namespace plat::test
