@@ -1,6 +1,9 @@
 // Fill rate of the four scan converters at each pixel depth: one slanted,
 // foreshortened polygon covering the whole 640 x 480 page per iteration,
-// a new depth frame before each so that every pixel passes the test.
+// a new depth frame before each so that every pixel passes the test. The
+// "half hidden" cases leave the left half of every row behind entries no
+// depth can pass (as if a nearer polygon covered it), so half the pixels
+// fail the test; pixels/s counts the pixels tested.
 // BV_BENCH_OWN_MAIN: the display runs headless, so main sets the driver.
 #include <cstdlib>
 #include <vector>
@@ -30,9 +33,22 @@ void draw(Member m) {
     }
 }
 
+// The left half of every row behind an entry that nothing passes: the
+// tested value is at most 0xFFFFFFFF, and an equal value fails.
+void hide_left_half() {
+    uint32_t *entries = bv_target.zbuffer;
+    for (int y = 0; y < HEIGHT; ++y)
+        for (int x = 0; x < WIDTH / 2; ++x) entries[y * WIDTH + x] = 0xFFFFFFFFu;
+}
+
 void fill_rate(benchmark::State &state) {
     const Member member = static_cast<Member>(state.range(0));
     const int bits = static_cast<int>(state.range(1));
+    const bool half_hidden = state.range(2) != 0;
+    if (half_hidden && (member == PERSPECTIVE || member == AFFINE)) {
+        state.SkipWithError("this member has no depth test");
+        return;
+    }
     if (bv_config_display(WIDTH, HEIGHT, bits, BV_DISPLAY_FLIP) != 0 || bv_start_display() < 0 ||
         bv_select_page(0) != 0) {
         state.SkipWithError("no headless display");
@@ -47,9 +63,16 @@ void fill_rate(benchmark::State &state) {
     bv_textures.current_texel_bytes = texel_bytes;
     bv_zbuffer zbuffer = bv_alloc_zbuffer(WIDTH, HEIGHT);
     bv_open_zbuffer(zbuffer);
+    if (half_hidden) hide_left_half();
 
     for (auto _ : state) {
         bv_zbuffer_frame();
+        if (half_hidden && bv_target.zstamp == 0) {
+            // Every 256th frame clears the buffer for real.
+            state.PauseTiming();
+            hide_left_half();
+            state.ResumeTiming();
+        }
         draw(member);
         benchmark::ClobberMemory();
     }
@@ -62,9 +85,11 @@ void fill_rate(benchmark::State &state) {
 }
 
 void members_and_depths(benchmark::internal::Benchmark *b) {
-    b->ArgNames({"member", "bits"});
+    b->ArgNames({"member", "bits", "half_hidden"});
     for (int m : {PERSPECTIVE_DEPTH, PERSPECTIVE, AFFINE_DEPTH, AFFINE})
-        for (int bits : {8, 16, 24, 32}) b->Args({m, bits});
+        for (int bits : {8, 16, 24, 32}) b->Args({m, bits, 0});
+    for (int m : {PERSPECTIVE_DEPTH, AFFINE_DEPTH})
+        for (int bits : {8, 16, 24, 32}) b->Args({m, bits, 1});
     b->Unit(benchmark::kMicrosecond);
 }
 
