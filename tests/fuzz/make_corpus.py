@@ -309,7 +309,8 @@ def write_palette_corpus():
 def write_textures_corpus():
     out = os.path.join(CORPUS, "textures")
     alloc6 = bytes([0, 3])
-    define = lambda w, h, null=False: bytes([1, ((w + 3) % 68) | (0x80 if null else 0), (h + 3) % 68])
+    define = lambda w, h, null=False: bytes([1, ((w + 3) % 68) | (0x80 if null else 0), (h + 3) % 68, 0])
+    cut = lambda x, y, w, h: bytes([7]) + int_i16(x) + int_i16(y) + bytes([w - 1, h - 1])
     select = lambda h: bytes([2]) + int_byte(h)
     free = lambda h: bytes([3]) + (int_byte(h) if h >= 0 else bytes([0, h & 0xFF]))
     draw = lambda flags: bytes([4, flags, 1]) + b"".join(
@@ -322,6 +323,8 @@ def write_textures_corpus():
         "bad-counts": bytes([0, 0, 0, 5, 0, 6, 0, 7, 0, 8]) + define(8, 8),
         "sizes": alloc6 + define(0, 8) + select(0) + draw(0) + define(-3, 2) + select(1) + draw(0) + define(8, 8, True),
         "page-toggle": alloc6 + bytes([5]) + define(8, 8) + bytes([5]) + select(0) + draw(0) + bytes([6, 0x86, 6, 7]),
+        "demo-cut": alloc6 + b"".join(cut(8 * i, 7, 8, 8) for i in range(6)) + select(3) + draw(7) + free(-1),
+        "cut-off-page": alloc6 + cut(-4, 2, 8, 8) + cut(60, 50, 8, 8) + cut(-100, -100, 3, 3) + select(0) + draw(0),
         "realloc": alloc6 + define(8, 8) + select(0) + bytes([0, 2]) + define(8, 8) + draw(3) + draw(4),
     }
     for page in (0, 1, 3, 4, 27):

@@ -5,13 +5,14 @@
 //
 //   byte 0   page configuration (fuzz::page_config)
 //
-// then operations to the end of the input (at most 32), by value mod 7:
+// then operations to the end of the input (at most 32), by value mod 8:
 //
 //   0  bv_alloc_textures: count from {0, 1, 2, 6, 16, -1, INT32_MIN,
 //      2^27 (whose table size overflows 32 bits), INT32_MAX}
 //   1  bv_define_texture: width and height from -3 to 64, and a new block
-//      of exactly width x height texels of the page's size (none, a null
-//      pointer, when the width byte has its top bit set)
+//      of exactly width x height texels of the page's size, its bytes from
+//      the input (none, a null pointer, when the width byte has its top
+//      bit set)
 //   2  bv_select_texture: any handle
 //   3  bv_free_texture: any handle (negative frees all)
 //   4  draw a polygon through bv_draw_3d_poly with the current texture
@@ -20,6 +21,11 @@
 //   5  deselect the page, or select it again
 //   6  select a page that does not exist (by the next byte: 256 and up,
 //      or an empty slot)
+//   7  cut a block as the demo does: bv_move_to a cursor anywhere,
+//      bv_get_block of width x height (1 to 64) into a block of exactly that
+//      size, bv_flip_block, then bv_define_texture from it. The page must
+//      not change, and every block pixel whose page pixel exists must be
+//      that pixel (blue, green, red: a 32-bit pixel's fourth byte dropped)
 //
 // Blocks stay alive to the end of the case, so a freed texture that stays
 // current (memory textures do) still points at live memory.
@@ -37,13 +43,15 @@
 
 namespace fuzz {
 
-enum class TextureOp { Alloc, Define, Select, Free, Draw, TogglePage, BadPage };
+enum class TextureOp { Alloc, Define, Select, Free, Draw, TogglePage, BadPage, Cut };
 
 struct TextureStep {
     TextureOp op = TextureOp::Alloc;
     int32_t value = 0;             // Alloc: count; Select, Free: handle; BadPage: page
     int32_t width = 0, height = 0;  // Define
     bool null_block = false;       // Define
+    std::vector<uint8_t> texels;   // Define: the block's first bytes
+    int32_t cursor_x = 0, cursor_y = 0;  // Cut
     int32_t flags = 0;             // Draw
     std::vector<Vertex3> verts;    // Draw
     std::vector<TexCoord> tex;     // Draw
@@ -67,7 +75,7 @@ inline TexturesCase decode_textures_case(const uint8_t *data, size_t size) {
     int32_t last_width = 8, last_height = 8;
     while (!in.empty() && c.steps.size() < TEXTURES_MAX_STEPS) {
         TextureStep s;
-        s.op = static_cast<TextureOp>(in.byte() % 7);
+        s.op = static_cast<TextureOp>(in.byte() % 8);
         switch (s.op) {
         case TextureOp::Alloc: s.value = counts[in.byte() % 9]; break;
         case TextureOp::Define:
@@ -78,8 +86,17 @@ inline TexturesCase decode_textures_case(const uint8_t *data, size_t size) {
             s.height = small_size(in.byte());
             if (s.width > 0) last_width = s.width;
             if (s.height > 0) last_height = s.height;
+            s.texels = in.bytes(in.byte());
             break;
         }
+        case TextureOp::Cut:
+            s.cursor_x = in.integer(0);
+            s.cursor_y = in.integer(63);
+            s.width = 1 + in.byte() % 64;
+            s.height = 1 + in.byte() % 64;
+            last_width = s.width;
+            last_height = s.height;
+            break;
         case TextureOp::Select:
         case TextureOp::Free: s.value = in.integer(2); break;
         case TextureOp::Draw: {
@@ -142,6 +159,46 @@ inline int32_t page_texel_bytes(const PageConfig &p, bool selected) {
     return p.depth == 8 ? 1 : p.depth == 16 ? 2 : 3;
 }
 
+// Cuts a block at the step's cursor into a new block (kept in `blocks`)
+// and checks it against the page, which must not change.
+inline std::string cut_block(const TextureStep &s, const PageConfig &page, bool page_selected,
+                             std::vector<std::unique_ptr<uint8_t[]>> &blocks) {
+    const int64_t block_bytes = page.depth >= 24 ? 3 : 2;
+    const int64_t size = int64_t{s.width} * s.height * block_bytes;
+    const uint8_t FILL = 0x5C;
+    blocks.push_back(std::make_unique<uint8_t[]>(static_cast<size_t>(size)));
+    uint8_t *block = blocks.back().get();
+    std::memset(block, FILL, static_cast<size_t>(size));
+    static PageImage before, after;
+    read_page(before);
+    bv_move_to(s.cursor_x, s.cursor_y);
+    if (bv_get_block(block, s.width, s.height) != 0) return "bv_get_block did not return 0";
+    read_page(after);
+    std::string changed = changes_outside(before, after, Rect{}, "bv_get_block");
+    if (!changed.empty()) return changed;
+    // Block row j, pixel i is page pixel (cursor x + i, cursor y - j).
+    const bool copies = page_selected && page.depth != 8;
+    for (int64_t j = 0; j < s.height; ++j) {
+        for (int64_t i = 0; i < s.width; ++i) {
+            const uint8_t *got = block + (j * s.width + i) * block_bytes;
+            const int64_t x = int64_t{s.cursor_x} + i, y = int64_t{s.cursor_y} - j;
+            const bool on_page = x >= 0 && x < before.width && y >= 0 && y < before.height;
+            for (int64_t k = 0; k < block_bytes; ++k) {
+                const uint8_t want = copies && on_page ? before.bytes[y * before.pitch + x * before.pixel_bytes + k] : got[k];
+                if (got[k] != want) return "block pixel " + std::to_string(i) + ", " + std::to_string(j) + " is not its page pixel";
+                if (!copies && got[k] != FILL) return "bv_get_block wrote a block it should not";
+            }
+        }
+    }
+    const std::vector<uint8_t> unflipped(block, block + size);
+    bv_flip_block(block, s.width, s.height);
+    const int64_t row = s.width * block_bytes;
+    for (int64_t j = 0; j < s.height; ++j)
+        if (std::memcmp(block + j * row, unflipped.data() + (s.height - 1 - j) * row, static_cast<size_t>(row)) != 0)
+            return "bv_flip_block did not reverse the rows";
+    return {};
+}
+
 inline Outcome run_textures_case(const TexturesCase &c) {
     Outcome o;
     begin_case(c.page);
@@ -172,7 +229,9 @@ inline Outcome run_textures_case(const TexturesCase &c) {
             if (!s.null_block) {
                 blocks.push_back(std::make_unique<uint8_t[]>(static_cast<size_t>(texels * (bytes > 0 ? bytes : 1))));
                 block = blocks.back().get();
-                for (int64_t i = 0; i < texels * (bytes > 0 ? bytes : 1); ++i) block[i] = static_cast<uint8_t>(i * 7 + blocks.size());
+                for (int64_t i = 0; i < texels * (bytes > 0 ? bytes : 1); ++i)
+                    block[i] = static_cast<size_t>(i) < s.texels.size() ? s.texels[static_cast<size_t>(i)]
+                                                                        : static_cast<uint8_t>(i * 7 + blocks.size());
             }
             int32_t expected = -1;
             if (block != nullptr) {
@@ -223,6 +282,17 @@ inline Outcome run_textures_case(const TexturesCase &c) {
             }
             page_selected = !page_selected;
             break;
+        case TextureOp::Cut: {
+            note(o, cut_block(s, c.page, page_selected, blocks));
+            const int32_t bytes = page_texel_bytes(c.page, page_selected);
+            int32_t expected = -1;
+            for (size_t i = 0; i < m.slots.size() && expected < 0; ++i)
+                if (m.slots[i].texels == nullptr) expected = static_cast<int32_t>(i);
+            const int32_t r = bv_define_texture(blocks.back().get(), s.width, s.height);
+            if (r != expected) note(o, "bv_define_texture returned " + std::to_string(r) + ", not " + std::to_string(expected));
+            if (r >= 0 && r == expected) m.slots[static_cast<size_t>(r)] = ModelSlot{blocks.back().get(), s.width, s.height, bytes};
+            break;
+        }
         case TextureOp::BadPage: {
             const DrawTarget target = bv_target;
             const int32_t r = bv_select_page(static_cast<uint32_t>(s.value));
