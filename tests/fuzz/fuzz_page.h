@@ -39,9 +39,10 @@ struct PageConfig {
     bool rgb555 = false;
     int32_t width = 64, height = 48;
     int32_t padding = 0;  // bytes after each row
+    int32_t display_flags = BV_DISPLAY_FLIP;
     bool operator==(const PageConfig &o) const {
         return depth == o.depth && rgb555 == o.rgb555 && width == o.width && height == o.height &&
-               padding == o.padding;
+               padding == o.padding && display_flags == o.display_flags;
     }
 };
 
@@ -57,6 +58,18 @@ inline PageConfig page_config(uint8_t b) {
     c.width = sizes[(b / 5) % 4][0];
     c.height = sizes[(b / 5) % 4][1];
     c.padding = paddings[(b / 20) % 3];
+    return c;
+}
+
+// Pages the 3D device draws on (display flags 15: a software or hardware
+// device with a z-buffer, as llvmpipe is one), from one byte: 16-bit
+// RGB565, or 32-bit with a padded pitch. A device start costs tens of
+// milliseconds, so there are only these two.
+inline PageConfig device_page_config(uint8_t b) {
+    PageConfig c;
+    c.depth = b % 2 == 0 ? 16 : 32;
+    c.padding = b % 2 == 0 ? 0 : 3;
+    c.display_flags = BV_DISPLAY_FLIP | BV_DISPLAY_SOFT_3D | BV_DISPLAY_HARD_3D | BV_DISPLAY_ZBUFFER;
     return c;
 }
 
@@ -110,8 +123,9 @@ inline void start_display(const PageConfig &c) {
     plat::test::reset();
     plat::set_rgb16_layout(c.rgb555);
     plat::test::pad_pitch(c.padding);
-    bv_config_display(c.width, c.height, c.depth, BV_DISPLAY_FLIP);
-    if (bv_start_display() != 0) harness_broken("the display did not start");
+    bv_config_display(c.width, c.height, c.depth, c.display_flags);
+    const int32_t kind = bv_start_display();
+    if (kind < 0 || (c.display_flags == BV_DISPLAY_FLIP) != (kind == 0)) harness_broken("the display did not start as asked");
     if (bv_select_page(0) != 0) harness_broken("page 0 cannot be selected");
     s.started = true;
     s.config = c;
@@ -143,8 +157,10 @@ inline void begin_case(const PageConfig &c) {
     bv::reset_image_buffer();
     std::memset(bv::io_buffer, 0, bv::IO_BUFFER_SIZE);
     std::memset(bv::work_area, 0, bv::WORK_AREA_SIZE);
-    bv_open_zbuffer(nullptr);  // no depth buffer open
+    // No memory depth buffer open (a device keeps its own z-buffer).
+    if (bv_display.zsurface == nullptr) bv_open_zbuffer(nullptr);
     bv_target.zstamp = 0;
+    bv_free_texture(-1);  // device textures give their storage back
     bv::release_texture_table();
     bv_textures = TextureState{};
     reset_view(c);

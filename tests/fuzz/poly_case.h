@@ -25,8 +25,11 @@
 // number and integer mixtures (NaN, infinities, extremes, the near and far
 // planes and their neighbours, the texture's edges).
 //
+// fuzz_device runs the same cases on a page the 3D device draws (see
+// decode_poly_case): the device path gets the polygons instead.
+//
 // Every drawing must keep its writes inside the clip rectangle cut to the
-// page (nothing at all without a page, with a failed lock, without a
+// page (the whole page on the device path, which clips to its viewport) (nothing at all without a page, with a failed lock, without a
 // depth buffer for depth-tested drawing, or with a texture that is of
 // another page's size or not positive), leave the caller's arrays and the
 // depth entries outside the clip rectangle alone, and leave the lock count
@@ -55,6 +58,7 @@ struct Polygon3 {
 
 struct PolyCase {
     PageConfig page;
+    bool device = false;  // page 0 drawn by the 3D device
     int32_t flags = 0;
     DepthBuffer depth = DepthBuffer::None;
     int32_t frames = 0;
@@ -74,10 +78,15 @@ struct PolyCase {
 
 constexpr size_t POLY_MAX_POLYGONS = 16;
 
-inline PolyCase decode_poly_case(const uint8_t *data, size_t size) {
+// With `device`, page 0 belongs to the 3D device: the page byte picks one
+// of the two device pages, the device's z-buffer is the depth buffer (the
+// depth byte does not matter) and the lock never fails (the device path
+// takes no lock).
+inline PolyCase decode_poly_case(const uint8_t *data, size_t size, bool device = false) {
     Input in(data, size);
     PolyCase c;
-    c.page = page_config(in.byte());
+    c.device = device;
+    c.page = device ? device_page_config(in.byte()) : page_config(in.byte());
     c.flags = in.byte();
     c.depth = static_cast<DepthBuffer>(in.byte() % 6);
     c.frames = in.byte();
@@ -94,6 +103,11 @@ inline PolyCase decode_poly_case(const uint8_t *data, size_t size) {
     c.fail_lock = options & 16;
     c.custom_view = options & 32;
     c.no_page = options & 64;
+    if (device) {
+        c.depth = DepthBuffer::Open;
+        c.frames %= 3;
+        c.fail_lock = false;
+    }
     c.viewport[1] = c.page.width - 1;
     c.viewport[3] = c.page.height - 1;
     if (c.custom_clip) {
@@ -161,7 +175,7 @@ inline void set_up_depth_buffer(const PolyCase &c, PolyScene &s) {
     case DepthBuffer::Foreign: bv_open_zbuffer(reinterpret_cast<bv_zbuffer>(foreign)); break;
     }
     if (s.zbuffer != nullptr) bv_open_zbuffer(s.zbuffer);
-    if (c.depth == DepthBuffer::Freed) {
+    if (c.depth == DepthBuffer::Freed && !c.device) {
         bv_free_zbuffer(s.zbuffer);
         s.zbuffer = nullptr;
     }
@@ -184,7 +198,9 @@ inline void set_up_texture(const PolyCase &c, PolyScene &s) {
     if (c.texture == TextureMode::NoPageSize) bv_select_page(0);
     bv_select_texture(handle);
     if (c.texture == TextureMode::FreedCurrent) bv_free_texture(handle);
-    s.texture_drawable = c.texture != TextureMode::NoPageSize && c.tex_width > 0 && c.tex_height > 0;
+    // A device texture is a copy in the display's own format: the page
+    // current at its definition does not matter to it.
+    s.texture_drawable = (c.device || c.texture != TextureMode::NoPageSize) && c.tex_width > 0 && c.tex_height > 0;
 }
 
 inline void set_up_view(const PolyCase &c) {
@@ -257,8 +273,12 @@ inline Outcome run_poly_case(const PolyCase &c) {
     const std::vector<uint32_t> depth_before = depth_entries(scene);
 
     const bool depth_tested = (c.flags & RF_DEPTH) != 0;
-    const bool may_draw =
+    bool may_draw =
         !c.no_page && !(c.fail_lock && !c.caller_lock) && scene.texture_drawable && (!depth_tested || scene.depth_drawable);
+    // The device clips to its viewport, the whole page, not to the clip
+    // rectangle; a freed device texture is forgotten, never drawn.
+    if (c.device) may_draw = !c.no_page && scene.texture_drawable && c.texture != TextureMode::FreedCurrent;
+    const Rect allowed = c.device ? whole_page() : clip;
 
     if (c.no_page) bv_deselect_page();
     if (c.caller_lock) bv::lock_target();
@@ -283,16 +303,21 @@ inline Outcome run_poly_case(const PolyCase &c) {
 
     static PageImage after;
     read_page(after);
-    note(o, changes_outside(before, after, may_draw ? clip : Rect{}, may_draw ? "drawing" : "drawing that may not draw"));
-    note(o, depth_changes_outside(depth_before, depth_entries(scene), may_draw ? clip : Rect{}));
+    note(o, changes_outside(before, after, may_draw ? allowed : Rect{}, may_draw ? "drawing" : "drawing that may not draw"));
+    if (!c.device) note(o, depth_changes_outside(depth_before, depth_entries(scene), may_draw ? clip : Rect{}));
 
-    bv_free_zbuffer(scene.zbuffer);
+    if (!c.device) bv_free_zbuffer(scene.zbuffer);  // a device's z-buffer stays with the display
+    bv_free_texture(-1);
     bv::release_texture_table();
     bv_textures = TextureState{};
     return o;
 }
 
 inline Outcome run_poly_input(const uint8_t *data, size_t size) { return run_poly_case(decode_poly_case(data, size)); }
+
+inline Outcome run_device_input(const uint8_t *data, size_t size) {
+    return run_poly_case(decode_poly_case(data, size, true));
+}
 
 }  // namespace fuzz
 

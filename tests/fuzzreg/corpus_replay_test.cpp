@@ -21,6 +21,8 @@ TEST_F(FuzzReplay, PcxInputsKeepTheReadersPromises) { replay_all("pcx", fuzz::ru
 
 TEST_F(FuzzReplay, PolygonInputsDrawOnlyInsideTheClipRectangle) { replay_all("poly", fuzz::run_poly_input); }
 
+TEST_F(FuzzReplay, DeviceInputsKeepToThePage) { replay_all("device", fuzz::run_device_input); }
+
 TEST_F(FuzzReplay, PaletteInputsChangeExactlyTheirEntries) { replay_all("palette", fuzz::run_palette_input); }
 
 TEST_F(FuzzReplay, TextureTableInputsFollowTheModel) { replay_all("textures", fuzz::run_textures_input); }

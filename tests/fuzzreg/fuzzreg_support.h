@@ -30,11 +30,13 @@ inline std::vector<uint8_t> read_bytes(const std::filesystem::path &path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-// Every file of a target's seed corpus and of its findings.
+// Every file of a target's seed corpus and of its findings. The device
+// target has no seeds of its own: it reads the polygon target's.
 inline std::vector<std::filesystem::path> inputs_of(const std::string &target) {
     std::vector<std::filesystem::path> files;
-    for (const char *folder : {"tests/fuzz/corpus/", "tests/fuzzreg/inputs/"}) {
-        const std::filesystem::path dir = source_dir() / folder / target;
+    const std::string seeds = target == "device" ? "poly" : target;
+    for (const std::string &sub : {"tests/fuzz/corpus/" + seeds, "tests/fuzzreg/inputs/" + target}) {
+        const std::filesystem::path dir = source_dir() / sub;
         if (!std::filesystem::is_directory(dir)) continue;
         for (const auto &entry : std::filesystem::directory_iterator(dir))
             if (entry.is_regular_file()) files.push_back(entry.path());
