@@ -351,6 +351,11 @@ void set_desktop_depth(int32_t depth);
 // picture as 32-bit 0x00RRGGBB pixels (returns false when none).
 int64_t flips_presented();
 bool last_presented(uint32_t *pixels, int32_t width, int32_t height);
+// The size of the window that flips are shown in (false when none), and
+// its picture as 0x00RRGGBB pixels, row after row (false when the size
+// differs or there is no window).
+bool window_size(int32_t *width, int32_t *height);
+bool window_picture(uint32_t *pixels, int32_t width, int32_t height);
 // Puts every hook back to its default (the RGB565 layout included) and
 // brings lost surfaces back.
 void reset();

@@ -9,6 +9,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/gl/gl_page_link.h"
 #include "platform/sdl/sdl_objects.h"
 
@@ -76,45 +80,79 @@ BvPlatSurface *make_desktop_surface(BvPlatDisplay *display) {
     return s;
 }
 
-bool ensure_presenter(BvPlatDisplay *d) {
-    if (d->window == nullptr || d->window->sdl == nullptr) return false;
-    if (d->renderer == nullptr) {
-        // The window's own framebuffer, not an OpenGL texture standing in
-        // for it: the picture is scaled in memory and the 3D device keeps
-        // OpenGL to itself.
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-        d->renderer = SDL_CreateRenderer(d->window->sdl, -1, SDL_RENDERER_SOFTWARE);
-        if (d->renderer == nullptr) return false;
-        SDL_RenderSetLogicalSize(d->renderer, d->width, d->height);
-    }
-    if (d->texture == nullptr) {
-        d->texture = SDL_CreateTexture(d->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                       d->width, d->height);
-        if (d->texture == nullptr) return false;
-        SDL_SetTextureBlendMode(d->texture, SDL_BLENDMODE_NONE);
-        SDL_SetTextureScaleMode(d->texture, SDL_ScaleModeNearest);
-    }
-    return true;
-}
-
-void destroy_presenter(BvPlatDisplay *d) {
-    if (d->texture != nullptr) SDL_DestroyTexture(d->texture);
-    d->texture = nullptr;
-    if (d->renderer != nullptr) SDL_DestroyRenderer(d->renderer);
-    d->renderer = nullptr;
-}
-
 // 16-bit channels widen by bit replication, so 31 and 63 become 255.
-uint32_t widen5(uint32_t c) { return (c << 3) | (c >> 2); }
-uint32_t widen6(uint32_t c) { return (c << 2) | (c >> 4); }
+constexpr uint32_t widen5(uint32_t c) { return (c << 3) | (c >> 2); }
+constexpr uint32_t widen6(uint32_t c) { return (c << 2) | (c >> 4); }
 
-uint32_t rgb565_to_rgb(uint32_t v) {
+constexpr uint32_t rgb565_to_rgb(uint32_t v) {
     return (widen5((v >> 11) & 31) << 16) | (widen6((v >> 5) & 63) << 8) | widen5(v & 31);
 }
 
-uint32_t rgb555_to_rgb(uint32_t v) {
+constexpr uint32_t rgb555_to_rgb(uint32_t v) {
     return (widen5((v >> 10) & 31) << 16) | (widen5((v >> 5) & 31) << 8) | widen5(v & 31);
 }
+
+// Each widened bit comes from one byte of the 16-bit pixel (the bits a
+// channel repeats lie in the same byte as the bits they repeat), so a
+// pixel widens to the OR of what its low byte and its high byte widen to:
+// two table loads a pixel.
+struct Widening {
+    uint32_t low[256], high[256];
+};
+
+template <uint32_t (*Widen)(uint32_t)>
+constexpr Widening widening_tables() {
+    Widening t{};
+    for (uint32_t b = 0; b < 256; ++b) {
+        t.low[b] = Widen(b);
+        t.high[b] = Widen(b << 8);
+    }
+    return t;
+}
+
+constexpr Widening widen_565 = widening_tables<rgb565_to_rgb>();
+constexpr Widening widen_555 = widening_tables<rgb555_to_rgb>();
+
+constexpr bool widens_bytewise(const Widening &t, uint32_t (*widen)(uint32_t)) {
+    for (uint32_t v = 0; v < 65536; ++v)
+        if ((t.low[v & 0xFF] | t.high[v >> 8]) != widen(v)) return false;
+    return true;
+}
+static_assert(widens_bytewise(widen_565, rgb565_to_rgb) && widens_bytewise(widen_555, rgb555_to_rgb));
+
+void widen_row_bytewise(const uint8_t *row, uint32_t *out, int32_t n, const Widening &t) {
+    for (int32_t x = 0; x < n; ++x) out[x] = t.low[row[2 * x]] | t.high[row[2 * x + 1]];
+}
+
+#if defined(__SSE2__)
+// Eight pixels at a time: the three channels shifted out of each 16-bit
+// lane, widened by the same replication, and interleaved into 0x00RRGGBB.
+template <bool Rgb555>
+void widen_row(const uint8_t *row, uint32_t *out, int32_t n) {
+    const __m128i five = _mm_set1_epi16(31);
+    const __m128i six = _mm_set1_epi16(63);
+    int32_t x = 0;
+    for (; x + 8 <= n; x += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + 2 * x));
+        const __m128i r = Rgb555 ? _mm_and_si128(_mm_srli_epi16(v, 10), five) : _mm_srli_epi16(v, 11);
+        const __m128i g = _mm_and_si128(_mm_srli_epi16(v, 5), Rgb555 ? five : six);
+        const __m128i b = _mm_and_si128(v, five);
+        const __m128i r8 = _mm_or_si128(_mm_slli_epi16(r, 3), _mm_srli_epi16(r, 2));
+        const __m128i g8 = Rgb555 ? _mm_or_si128(_mm_slli_epi16(g, 3), _mm_srli_epi16(g, 2))
+                                  : _mm_or_si128(_mm_slli_epi16(g, 2), _mm_srli_epi16(g, 4));
+        const __m128i b8 = _mm_or_si128(_mm_slli_epi16(b, 3), _mm_srli_epi16(b, 2));
+        const __m128i gb = _mm_or_si128(_mm_slli_epi16(g8, 8), b8);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x), _mm_unpacklo_epi16(gb, r8));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x + 4), _mm_unpackhi_epi16(gb, r8));
+    }
+    widen_row_bytewise(row + 2 * x, out + x, n - x, Rgb555 ? widen_555 : widen_565);
+}
+#else
+template <bool Rgb555>
+void widen_row(const uint8_t *row, uint32_t *out, int32_t n) {
+    widen_row_bytewise(row, out, n, Rgb555 ? widen_555 : widen_565);
+}
+#endif
 
 // One row of the page into 0x00RRGGBB pixels, a loop per depth.
 void convert_row(const BvPlatSurface *page, const uint8_t *row, uint32_t *out, const uint32_t *palette_rgb) {
@@ -125,9 +163,9 @@ void convert_row(const BvPlatSurface *page, const uint8_t *row, uint32_t *out, c
         break;
     case 16:
         if (page->format.green_mask == 0x03E0) {
-            for (int32_t x = 0; x < n; ++x) out[x] = rgb555_to_rgb(row[2 * x] | (uint32_t{row[2 * x + 1]} << 8));
+            widen_row<true>(row, out, n);
         } else {
-            for (int32_t x = 0; x < n; ++x) out[x] = rgb565_to_rgb(row[2 * x] | (uint32_t{row[2 * x + 1]} << 8));
+            widen_row<false>(row, out, n);
         }
         break;
     case 24:
@@ -137,9 +175,11 @@ void convert_row(const BvPlatSurface *page, const uint8_t *row, uint32_t *out, c
         }
         break;
     default:
+        // Byte 3 of a 32-bit pixel is not shown.
         for (int32_t x = 0; x < n; ++x) {
-            const uint8_t *p = row + 4 * x;
-            out[x] = (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+            uint32_t pixel;
+            std::memcpy(&pixel, row + 4 * x, 4);
+            out[x] = pixel & 0x00FFFFFFu;
         }
         break;
     }
@@ -163,14 +203,137 @@ void convert_to_presented(const BvPlatSurface *page, const BvPlatPalette *palett
     }
 }
 
+// ---- Showing the presented picture in the window ----------------------------
+
+// Where the picture lands in the window: scaled up or down as far as it
+// fits with its aspect kept, centred; black bars around it.
+struct Placement {
+    int32_t x, y, width, height;
+};
+
+Placement fit_keeping_aspect(int32_t picture_w, int32_t picture_h, int32_t window_w, int32_t window_h) {
+    Placement p{};
+    if (int64_t{window_w} * picture_h <= int64_t{window_h} * picture_w) {
+        p.width = window_w;
+        p.height = static_cast<int32_t>(int64_t{picture_h} * window_w / picture_w);
+    } else {
+        p.height = window_h;
+        p.width = static_cast<int32_t>(int64_t{picture_w} * window_h / picture_h);
+    }
+    p.x = (window_w - p.width) / 2;
+    p.y = (window_h - p.height) / 2;
+    return p;
+}
+
+// The picture's pixel nearest to the centre of window pixel i.
+int32_t nearest_source(int32_t i, int32_t source_size, int32_t placed_size) {
+    return static_cast<int32_t>((2 * int64_t{i} + 1) * source_size / (2 * int64_t{placed_size}));
+}
+
+void clear_bars(SDL_Surface *window, const Placement &p) {
+    const SDL_Rect bars[4] = {{0, 0, window->w, p.y},
+                              {0, p.y + p.height, window->w, window->h - p.y - p.height},
+                              {0, p.y, p.x, p.height},
+                              {p.x + p.width, p.y, window->w - p.x - p.width, p.height}};
+    for (const SDL_Rect &bar : bars)
+        if (bar.w > 0 && bar.h > 0) SDL_FillRect(window, &bar, SDL_MapRGB(window->format, 0, 0, 0));
+}
+
+// Window framebuffers in the picture's own layout take it directly.
+bool takes_xrgb(const SDL_PixelFormat *f) {
+    return f->BytesPerPixel == 4 && f->Rmask == 0xFF0000 && f->Gmask == 0xFF00 && f->Bmask == 0xFF && f->Amask == 0;
+}
+
+// Which picture column each placed column shows; recomputed only when the
+// picture's or the placement's width changes.
+const int32_t *column_map(int32_t source_w, int32_t placed_w) {
+    static std::vector<int32_t> columns;
+    static int32_t for_source = -1, for_placed = -1;
+    if (for_source != source_w || for_placed != placed_w) {
+        columns.resize(static_cast<size_t>(placed_w));
+        for (int32_t x = 0; x < placed_w; ++x) columns[x] = nearest_source(x, source_w, placed_w);
+        for_source = source_w;
+        for_placed = placed_w;
+    }
+    return columns.data();
+}
+
+// One window row from one picture row, four pixels to a store.
+void expand_row(const uint32_t *in, uint32_t *out, int32_t placed_w, const int32_t *columns) {
+    int32_t x = 0;
+#if defined(__SSE2__)
+    for (; x + 4 <= placed_w; x += 4) {
+        const __m128i four = _mm_setr_epi32(static_cast<int32_t>(in[columns[x]]), static_cast<int32_t>(in[columns[x + 1]]),
+                                            static_cast<int32_t>(in[columns[x + 2]]),
+                                            static_cast<int32_t>(in[columns[x + 3]]));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x), four);
+    }
+#endif
+    for (; x < placed_w; ++x) out[x] = in[columns[x]];
+}
+
+// Nearest-pixel scaling: each window row that shows the same picture row
+// as the one above it is a copy of that row.
+void scale_into(SDL_Surface *window, const Placement &p) {
+    const int32_t *columns = column_map(presented_width, p.width);
+    auto *pixels = static_cast<uint8_t *>(window->pixels);
+    const size_t row_bytes = static_cast<size_t>(p.width) * 4;
+    const uint32_t *previous = nullptr;
+    int32_t previous_source = -1;
+    for (int32_t y = 0; y < p.height; ++y) {
+        const int32_t source = nearest_source(y, presented_height, p.height);
+        auto *out = reinterpret_cast<uint32_t *>(pixels + static_cast<size_t>(p.y + y) * window->pitch) + p.x;
+        if (source == previous_source) {
+            std::memcpy(out, previous, row_bytes);
+        } else {
+            const uint32_t *in = presented.data() + static_cast<size_t>(source) * presented_width;
+            if (p.width == presented_width) {
+                std::memcpy(out, in, row_bytes);
+            } else {
+                expand_row(in, out, p.width, columns);
+            }
+        }
+        previous = out;
+        previous_source = source;
+    }
+}
+
+// Other framebuffer layouts: SDL converts and scales, from the picture
+// wrapped as a surface (wrapped again only when the picture moved).
+bool blit_with_sdl(BvPlatDisplay *d, SDL_Surface *window, const Placement &p) {
+    SDL_Surface *&picture = d->picture;
+    if (picture == nullptr || picture->pixels != presented.data() || picture->w != presented_width ||
+        picture->h != presented_height) {
+        SDL_FreeSurface(picture);
+        picture = SDL_CreateRGBSurfaceWithFormatFrom(presented.data(), presented_width, presented_height, 32,
+                                                     presented_width * 4, SDL_PIXELFORMAT_RGB888);
+        if (picture == nullptr) return false;
+        SDL_SetSurfaceBlendMode(picture, SDL_BLENDMODE_NONE);
+    }
+    SDL_Rect target{p.x, p.y, p.width, p.height};
+    return SDL_BlitScaled(picture, nullptr, window, &target) == 0;
+}
+
+void destroy_presenter(BvPlatDisplay *d) {
+    SDL_FreeSurface(d->picture);
+    d->picture = nullptr;
+}
+
 bool show_presented(BvPlatDisplay *d) {
-    if (!ensure_presenter(d)) return false;
-    if (SDL_UpdateTexture(d->texture, nullptr, presented.data(), presented_width * 4) != 0) return false;
-    SDL_SetRenderDrawColor(d->renderer, 0, 0, 0, 255);
-    SDL_RenderClear(d->renderer);
-    SDL_RenderCopy(d->renderer, d->texture, nullptr, nullptr);
-    SDL_RenderPresent(d->renderer);
-    return true;
+    if (d->window == nullptr || d->window->sdl == nullptr || presented.empty()) return false;
+    SDL_Surface *window = SDL_GetWindowSurface(d->window->sdl);
+    if (window == nullptr) return false;
+    const Placement p = fit_keeping_aspect(presented_width, presented_height, window->w, window->h);
+    clear_bars(window, p);
+    bool shown = true;
+    if (p.width > 0 && p.height > 0) {
+        if (takes_xrgb(window->format) && !SDL_MUSTLOCK(window)) {
+            scale_into(window, p);
+        } else {
+            shown = blit_with_sdl(d, window, p);
+        }
+    }
+    return SDL_UpdateWindowSurface(d->window->sdl) == 0 && shown;
 }
 
 }  // namespace
@@ -180,6 +343,9 @@ bool show_presented(BvPlatDisplay *d) {
 // and reopening it for every start-up costs time.
 bool acquire_video() {
     if (video_open) return true;
+    // Flips write the window's own framebuffer, never an OpenGL texture
+    // standing in for it: the 3D device keeps OpenGL to itself.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     video_open = true;
     return true;

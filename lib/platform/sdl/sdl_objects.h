@@ -2,7 +2,8 @@
 // the backend's files (and by the OpenGL device, which draws into page 0).
 // Stands in for DirectDraw's display object, surfaces and palettes and for
 // the window system's windows; it has no hardware page flipping: a flip
-// converts the back buffer to 32-bit and presents it through SDL's renderer.
+// converts the back buffer to 32-bit and scales it into the window's own
+// framebuffer.
 #ifndef BV_PLATFORM_SDL_OBJECTS_H
 #define BV_PLATFORM_SDL_OBJECTS_H
 
@@ -46,8 +47,7 @@ struct BvPlatDisplay {
     bool unfullscreen_on_release;  // the caller's window was not full-screen before
     bool mode_set;
     int32_t width, height, depth;
-    SDL_Renderer *renderer;
-    SDL_Texture *texture;       // the presented picture, 32-bit
+    SDL_Surface *picture;       // the presented picture wrapped for SDL's blit (unusual window formats)
     BvPlatSurface *primary;
 };
 

@@ -35,6 +35,31 @@ bool last_presented(uint32_t *pixels, int32_t width, int32_t height) {
     return true;
 }
 
+namespace {
+
+SDL_Surface *shown_window_surface() {
+    if (current_display == nullptr || current_display->window == nullptr || current_display->window->sdl == nullptr)
+        return nullptr;
+    return SDL_GetWindowSurface(current_display->window->sdl);
+}
+
+}  // namespace
+
+bool window_size(int32_t *width, int32_t *height) {
+    SDL_Surface *s = shown_window_surface();
+    if (s == nullptr || width == nullptr || height == nullptr) return false;
+    *width = s->w;
+    *height = s->h;
+    return true;
+}
+
+bool window_picture(uint32_t *pixels, int32_t width, int32_t height) {
+    SDL_Surface *s = shown_window_surface();
+    if (s == nullptr || pixels == nullptr || s->w != width || s->h != height) return false;
+    return SDL_ConvertPixels(width, height, s->format->format, s->pixels, s->pitch, SDL_PIXELFORMAT_RGB888, pixels,
+                             width * 4) == 0;
+}
+
 void reset() {
     hooks = Hooks{};
     for (BvPlatSurface *s : live_surfaces) s->lost = false;

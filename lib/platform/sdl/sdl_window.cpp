@@ -117,10 +117,6 @@ void free_window(BvPlatWindow *window) {
     BvPlatDisplay *d = current_display;
     if (d != nullptr && d->window == window) {
         // The display can no longer present anywhere.
-        if (d->texture != nullptr) SDL_DestroyTexture(d->texture);
-        if (d->renderer != nullptr) SDL_DestroyRenderer(d->renderer);
-        d->texture = nullptr;
-        d->renderer = nullptr;
         d->window = nullptr;
         d->owns_window = false;
     }
