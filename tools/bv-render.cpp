@@ -4,9 +4,12 @@
 //
 //   bv-render [--pcx FILE] [--depth 8|16|24|32] [--rgb555] [--flags N]
 //             [--display-flags N] [--keys SCRIPT] [--out IMAGE] [--raw FILE]
+//             [--show-device]
 //
 // SCRIPT is a comma-separated list of [shift+]KEY[*COUNT]; each repetition
-// is one UpdateFrame call with exactly that key (and Shift) held. Usage
+// is one UpdateFrame call with exactly that key (and Shift) held.
+// --show-device prints "device kind K" after start-up (0: the library's own
+// scan converters, 1 or 2: a software or hardware 3D device). Usage
 // errors exit 64, a display that cannot start exits 1.
 #include <cerrno>
 #include <climits>
@@ -30,7 +33,7 @@ constexpr long long MAX_REPEAT = 1000000;
 
 const char *const USAGE =
     "usage: bv-render [--pcx FILE] [--depth 8|16|24|32] [--rgb555] [--flags N] [--display-flags N] "
-    "[--keys SCRIPT] [--out IMAGE] [--raw FILE]\n"
+    "[--keys SCRIPT] [--out IMAGE] [--raw FILE] [--show-device]\n"
     "  SCRIPT: comma-separated [shift+]KEY[*COUNT], KEY one of kp_minus, kp_plus, left, right, up, down, "
     "x, y, z, none";
 
@@ -54,6 +57,7 @@ struct Options {
     bool rgb555 = false;
     std::vector<KeyStep> steps;
     std::string out, raw;
+    bool show_device = false;
 };
 
 // A whole decimal (or 0x hexadecimal) number within [lo, hi].
@@ -159,6 +163,8 @@ Options parse_options(int argc, char **argv) {
         } else if (arg == "--raw") {
             o.raw = option_value(argc, argv, i);
             if (o.raw.empty()) usage_error("--raw needs a file name");
+        } else if (arg == "--show-device") {
+            o.show_device = true;
         } else if (arg == "--help" || arg == "-h") {
             std::printf("%s\n", USAGE);
             std::exit(0);
@@ -226,6 +232,10 @@ int main(int argc, char **argv) {
         const std::string why = zarvel::DisplayFailureReason();
         zarvel::ShutDown();
         fail(EXIT_NO_DISPLAY, "cannot start the display (640x480, " + std::to_string(o.start.depth) + " bits): " + why);
+    }
+    if (o.show_device) {
+        std::printf("device kind %d\n", started.device_kind);
+        std::fflush(stdout);
     }
     if (started.pcx_result != 0) {
         std::fprintf(stderr, "bv-render: cannot read %s: %s (result %d); the faces stay blank\n", o.pcx.c_str(),

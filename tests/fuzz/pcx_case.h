@@ -134,6 +134,34 @@ inline bool same_palette(const PaletteCopy &a, const PaletteCopy &b) {
     return same_palette_state(a.palette, b.palette) && std::memcmp(a.pixel_lut, b.pixel_lut, sizeof a.pixel_lut) == 0;
 }
 
+// The palette a drawn image leaves, from the file's own bytes: the
+// 256-colour trailer (version 5, the last 769 bytes, marker 12) at entries
+// 0-255, or at 10-245 on 8-bit pages; otherwise the header's 16 colours at
+// 0-15, or at 10-25 on 8-bit pages; nothing for 3-plane images. A trailer
+// reduced on an 8-bit page is not predicted. Every other entry stays.
+inline std::string check_palette_step(const PcxCase &c, const LogPalette &before) {
+    const int32_t flags = c.flags & 0xFFFF;
+    const std::vector<uint8_t> &f = c.file;
+    if ((flags & BV_PCX_KEEP_PALETTE) != 0 || f[65] == 3) return {};
+    const bool eight = c.page.depth == 8;
+    const bool trailer = f[1] == 5 && f.size() >= 769 && f[f.size() - 769] == 12;
+    if (trailer && eight && (flags & BV_PCX_NO_REDUCE) == 0) return {};
+    LogPalette expected = before;
+    auto put = [&](int32_t entry, const uint8_t *rgb) { expected.entries[entry] = PaletteEntry{rgb[0], rgb[1], rgb[2], 1}; };
+    const uint8_t *colours = trailer ? f.data() + f.size() - 768 : f.data() + 16;
+    const int32_t first = eight ? 10 : 0;
+    const int32_t count = trailer ? (eight ? 236 : 256) : 16;
+    for (int32_t i = 0; i < count; ++i) put(first + i, colours + 3 * (trailer ? first + i : i));
+    const LogPalette &now = bv_palette.log_palette;
+    for (int32_t e = 0; e < 256; ++e) {
+        const PaletteEntry &a = expected.entries[e], &b = now.entries[e];
+        if (a.red != b.red || a.green != b.green || a.blue != b.blue || a.flags != b.flags)
+            return "palette entry " + std::to_string(e) + " after the load is not the file's (" +
+                   (trailer ? "trailer" : "header") + " colours)";
+    }
+    return {};
+}
+
 inline Outcome run_pcx_case(const PcxCase &c) {
     Outcome o;
     begin_case(c.page);
@@ -190,6 +218,8 @@ inline Outcome run_pcx_case(const PcxCase &c) {
         note(o, changes_outside(before, after, allowed, "bv_load_pcx"));
         if ((off_page || (c.flags & BV_PCX_KEEP_PALETTE) != 0) && !same_palette(palette_before, copy_palette()))
             note(o, off_page ? "an image off the page changed the palette" : "BV_PCX_KEEP_PALETTE changed the palette");
+        else if (!off_page)
+            note(o, check_palette_step(c, palette_before.palette.log_palette));
     }
     bv::reset_image_buffer();
     return o;
