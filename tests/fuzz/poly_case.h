@@ -37,6 +37,7 @@
 #ifndef BV_FUZZ_POLY_CASE_H
 #define BV_FUZZ_POLY_CASE_H
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -244,6 +245,38 @@ inline std::string depth_changes_outside(const std::vector<uint32_t> &before, co
     return {};
 }
 
+// Every pixel the scan converters changed shows a texel of the current
+// texture, unchanged (on 32-bit pages its three bytes, and with the depth
+// test a fourth byte of 0): nothing is read from outside the texture, even
+// where reading there would not fault.
+inline std::string drawn_pixels_are_texels(const PageImage &before, const PageImage &after, const PolyScene &s,
+                                           const PolyCase &c) {
+    if (before.bytes == after.bytes) return {};
+    const int64_t texel_bytes = texel_bytes_of(c.page.depth);
+    static std::vector<uint32_t> texels;
+    texels.clear();
+    for (size_t i = 0; i + texel_bytes <= s.texels.size(); i += static_cast<size_t>(texel_bytes)) {
+        uint32_t v = 0;
+        for (int64_t k = 0; k < texel_bytes; ++k) v |= uint32_t{s.texels[i + k]} << (8 * k);
+        texels.push_back(v);
+    }
+    std::sort(texels.begin(), texels.end());
+    const int64_t pb = before.pixel_bytes;
+    for (int64_t y = 0; y < before.height; ++y) {
+        for (int64_t x = 0; x < before.width; ++x) {
+            const size_t at = static_cast<size_t>(y * before.pitch + x * pb);
+            if (std::memcmp(&before.bytes[at], &after.bytes[at], static_cast<size_t>(pb)) == 0) continue;
+            uint32_t v = 0;
+            for (int64_t k = 0; k < texel_bytes; ++k) v |= uint32_t{after.bytes[at + k]} << (8 * k);
+            if (!std::binary_search(texels.begin(), texels.end(), v))
+                return "pixel " + std::to_string(x) + ", " + std::to_string(y) + " shows no texel of the texture";
+            if (pb == 4 && (c.flags & RF_DEPTH) != 0 && after.bytes[at + 3] != 0)
+                return "pixel " + std::to_string(x) + ", " + std::to_string(y) + " has a fourth byte that is not 0";
+        }
+    }
+    return {};
+}
+
 template <class T>
 bool same_bytes(const std::vector<T> &a, const std::vector<T> &b) {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
@@ -305,6 +338,7 @@ inline Outcome run_poly_case(const PolyCase &c) {
     read_page(after);
     note(o, changes_outside(before, after, may_draw ? allowed : Rect{}, may_draw ? "drawing" : "drawing that may not draw"));
     if (!c.device) note(o, depth_changes_outside(depth_before, depth_entries(scene), may_draw ? clip : Rect{}));
+    if (!c.device && may_draw) note(o, drawn_pixels_are_texels(before, after, scene, c));
 
     if (!c.device) bv_free_zbuffer(scene.zbuffer);  // a device's z-buffer stays with the display
     bv_free_texture(-1);
