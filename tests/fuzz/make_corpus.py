@@ -266,7 +266,7 @@ def write_poly_corpus():
 # ---- Palette seeds ---------------------------------------------------------------
 
 def palette_case(page, pattern, steps):
-    return bytes([page, (len(pattern) - 1) % 48]) + bytes(pattern) + b"".join(steps)
+    return bytes([page, len(pattern) - 1]) + bytes(pattern) + b"".join(steps)
 
 
 def op_set(start, count, colours=b"", windowed=False):
@@ -302,6 +302,10 @@ def write_palette_corpus():
     for page in (0, 1, 2, 3, 4, 10, 45):
         for name, steps in cases.items():
             write(out, f"seed-{name}-page{page}", palette_case(page, pattern, steps))
+    # The most work a reduction can have: 256 values down to one.
+    every_value = list(range(256))
+    for page in (0, 10):
+        write(out, f"seed-reduce-256-to-1-page{page}", palette_case(page, every_value, [op_reduce(int_byte(0), int_byte(1), table)]))
 
 
 # ---- Texture table seeds ---------------------------------------------------------

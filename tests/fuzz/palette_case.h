@@ -1,7 +1,7 @@
 // One fuzz case of the palette operations:
 //
 //   byte 0     page configuration (fuzz::page_config)
-//   byte 1     length of the page pattern (mod 48, plus 1), then that many
+//   byte 1     length of the page pattern (1 to 256), then that many
 //              bytes: the page's pixels, repeated (on 8-bit pages the
 //              colour values the reduction counts)
 //
@@ -75,7 +75,7 @@ inline PaletteCase decode_palette_case(const uint8_t *data, size_t size) {
     Input in(data, size);
     PaletteCase c;
     c.page = page_config(in.byte());
-    c.pattern = in.bytes(in.byte() % 48 + 1);
+    c.pattern = in.bytes(in.byte() + 1u);
     while (!in.empty() && c.steps.size() < PALETTE_MAX_STEPS) {
         PaletteStep s;
         s.op = static_cast<PaletteOp>(in.byte() % 6);
