@@ -7,7 +7,7 @@ BV_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri libpng-dev
   libgtest-dev libbenchmark-dev
-  netpbm imagemagick python3-pil
+  netpbm imagemagick python3-pil time
   xvfb xdotool x11-apps
   clang libclang-rt-14-dev
 )
