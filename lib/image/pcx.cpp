@@ -9,6 +9,10 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "image/pcx.h"
 #include "state.h"
 
@@ -263,19 +267,104 @@ struct RowJob {
 
 using RowConverter = void (*)(uint8_t *dst, const uint8_t *line, const RowJob &job, const PixelTables &t);
 
+// Pixels first..end-1 of the described ones, one source value at a time.
 template <Layout L, int Bytes>
-void convert_row(uint8_t *dst, const uint8_t *line, const RowJob &job, const PixelTables &t) {
+void convert_each(uint8_t *dst, const uint8_t *line, const RowJob &job, const PixelTables &t, int32_t first,
+                  int32_t end) {
+    for (int32_t i = first; i < end; ++i)
+        store_pixel<Bytes>(dst + i * Bytes, page_pixel<L, Bytes>(source_value<L>(line, job.plane_bytes, job.first_column + i), t));
+}
+
+// Indexed pixels through the palette table, four to a step so that the
+// loads of one step overlap.
+template <int Bytes>
+int32_t convert_indexed(uint8_t *dst, const uint8_t *src, int32_t n, const PixelTables &t) {
     int32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        for (int32_t k = 0; k < 4; ++k) {
+            const uint8_t v = src[i + k];
+            if constexpr (Bytes == 4) {
+                store_pixel<4>(dst + (i + k) * 4, t.lut32[v]);
+            } else {
+                store_pixel<2>(dst + (i + k) * 2, t.lut16[v]);
+            }
+        }
+    }
+    return i;
+}
+
+#if defined(__SSE2__)
+// Three planes to 32-bit pixels (blue, green, red, 0), sixteen at a time.
+int32_t convert_planes_to_32(uint8_t *dst, const uint8_t *red, const uint8_t *green, const uint8_t *blue, int32_t n) {
+    const __m128i zero = _mm_setzero_si128();
+    int32_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i *>(red + i));
+        const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i *>(green + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(blue + i));
+        const __m128i bg_low = _mm_unpacklo_epi8(b, g), bg_high = _mm_unpackhi_epi8(b, g);
+        const __m128i r0_low = _mm_unpacklo_epi8(r, zero), r0_high = _mm_unpackhi_epi8(r, zero);
+        auto *out = reinterpret_cast<__m128i *>(dst + i * 4);
+        _mm_storeu_si128(out, _mm_unpacklo_epi16(bg_low, r0_low));
+        _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(bg_low, r0_low));
+        _mm_storeu_si128(out + 2, _mm_unpacklo_epi16(bg_high, r0_high));
+        _mm_storeu_si128(out + 3, _mm_unpackhi_epi16(bg_high, r0_high));
+    }
+    return i;
+}
+
+// Three planes to 16-bit pixels, eight at a time: each channel's top bits
+// shifted into place, as pack_rgb16 does.
+int32_t convert_planes_to_16(uint8_t *dst, const uint8_t *red, const uint8_t *green, const uint8_t *blue, int32_t n,
+                             bool rgb555) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i green_mask = _mm_set1_epi16(rgb555 ? 0x03E0 : 0x07E0);
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m128i r = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(red + i)), zero);
+        const __m128i g = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(green + i)), zero);
+        const __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(blue + i)), zero);
+        const __m128i red_bits = rgb555 ? _mm_slli_epi16(_mm_srli_epi16(r, 3), 10) : _mm_slli_epi16(_mm_srli_epi16(r, 3), 11);
+        const __m128i green_bits = _mm_and_si128(rgb555 ? _mm_slli_epi16(g, 2) : _mm_slli_epi16(g, 3), green_mask);
+        const __m128i blue_bits = _mm_srli_epi16(b, 3);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i * 2),
+                         _mm_or_si128(_mm_or_si128(red_bits, green_bits), blue_bits));
+    }
+    return i;
+}
+#endif
+
+// The pixels the decoded line describes: the common layouts in wide
+// steps, the rest (and the steps' leftovers) one at a time.
+template <Layout L, int Bytes>
+void convert_described(uint8_t *dst, const uint8_t *line, const RowJob &job, const PixelTables &t) {
+    int32_t done = 0;
     if constexpr (L == Layout::Indexed8 && Bytes == 1) {
         std::memcpy(dst, line + job.first_column, static_cast<std::size_t>(job.data_pixels));
-        i = job.data_pixels;
-    } else {
-        for (; i < job.data_pixels; ++i)
-            store_pixel<Bytes>(dst + i * Bytes,
-                               page_pixel<L, Bytes>(source_value<L>(line, job.plane_bytes, job.first_column + i), t));
+        done = job.data_pixels;
+    } else if constexpr (L == Layout::Indexed8 && (Bytes == 2 || Bytes == 4)) {
+        done = convert_indexed<Bytes>(dst, line + job.first_column, job.data_pixels, t);
     }
+#if defined(__SSE2__)
+    if constexpr (L == Layout::Rgb24 && (Bytes == 2 || Bytes == 4)) {
+        const uint8_t *red = line + job.first_column;
+        const uint8_t *green = red + job.plane_bytes;
+        const uint8_t *blue = green + job.plane_bytes;
+        if constexpr (Bytes == 4) {
+            done = convert_planes_to_32(dst, red, green, blue, job.data_pixels);
+        } else {
+            done = convert_planes_to_16(dst, red, green, blue, job.data_pixels, t.rgb555);
+        }
+    }
+#endif
+    convert_each<L, Bytes>(dst, line, job, t, done, job.data_pixels);
+}
+
+template <Layout L, int Bytes>
+void convert_row(uint8_t *dst, const uint8_t *line, const RowJob &job, const PixelTables &t) {
+    convert_described<L, Bytes>(dst, line, job, t);
     const uint32_t blank = page_pixel<L, Bytes>(0, t);
-    for (; i < job.total_pixels; ++i) store_pixel<Bytes>(dst + i * Bytes, blank);
+    for (int32_t i = job.data_pixels; i < job.total_pixels; ++i) store_pixel<Bytes>(dst + i * Bytes, blank);
 }
 
 template <Layout L>
@@ -321,9 +410,32 @@ LineBuffer allocate_line_buffer(int32_t line_bytes) {
     return LineBuffer(static_cast<uint8_t *>(std::calloc(static_cast<std::size_t>(line_bytes) + RUN_SPILL_BYTES, 1)));
 }
 
+// A run's bytes with a few wide stores, the last one ending exactly at the
+// run's end (stores may overlap; none goes past the run, so that a line
+// whose data ends early keeps what it held beyond it). Runs are short:
+// a call to memset would cost more than the stores.
+inline void fill_run(uint8_t *dst, uint8_t value, int32_t count) {
+    if (count >= 8) {
+        const uint64_t eight = value * 0x0101010101010101ull;
+        for (int32_t i = 0; i + 8 < count; i += 8) std::memcpy(dst + i, &eight, 8);
+        std::memcpy(dst + count - 8, &eight, 8);
+    } else if (count >= 4) {
+        const uint32_t four = value * 0x01010101u;
+        std::memcpy(dst, &four, 4);
+        std::memcpy(dst + count - 4, &four, 4);
+    } else if (count > 0) {
+        dst[0] = value;
+        dst[count / 2] = value;
+        dst[count - 1] = value;
+    }
+}
+
 // Decodes one line behind the bytes carried from the previous one. A run
 // may go past the line's end; what spills is the next line's start. When
 // the data ends, the line keeps what it held and nothing is carried.
+// While two bytes or more are buffered (a whole literal or run), the loop
+// reads the buffer directly; the last byte of a chunk goes through next(),
+// which refills.
 void decode_scan_line(ScanLine &line, PcxSource &src) {
     int32_t pos = line.carry;
     int32_t remaining = line.line_bytes - line.carry;
@@ -331,14 +443,33 @@ void decode_scan_line(ScanLine &line, PcxSource &src) {
         line.carry = -remaining;
         return;
     }
+    uint8_t *const out = line.bytes;
     while (remaining > 0) {
+        if (src.end - src.pos >= 2) {
+            const uint8_t *p = src.data + src.pos;
+            const uint8_t *const last = src.data + src.end - 1;  // a byte and its value both fit before it
+            while (remaining > 0 && p < last) {
+                const uint8_t b = *p++;
+                if (b < 0xC0) {
+                    out[pos++] = b;
+                    --remaining;
+                    continue;
+                }
+                const int32_t count = b - 0xC0;
+                fill_run(out + pos, *p++, count);
+                pos += count;
+                remaining -= count;
+            }
+            src.pos = static_cast<uint32_t>(p - src.data);
+            continue;
+        }
         uint8_t b;
         if (!src.next(b)) {
             line.carry = 0;
             return;
         }
         if (b < 0xC0) {
-            line.bytes[pos++] = b;
+            out[pos++] = b;
             --remaining;
             continue;
         }
@@ -348,7 +479,7 @@ void decode_scan_line(ScanLine &line, PcxSource &src) {
             line.carry = 0;
             return;
         }
-        std::memset(line.bytes + pos, value, static_cast<std::size_t>(count));
+        fill_run(out + pos, value, count);
         pos += count;
         remaining -= count;
     }
