@@ -276,11 +276,21 @@ void convert_each(uint8_t *dst, const uint8_t *line, const RowJob &job, const Pi
 }
 
 // Indexed pixels through the palette table, four to a step so that the
-// loads of one step overlap.
+// loads of one step overlap (and, for 32-bit pixels, one store takes all
+// four).
 template <int Bytes>
 int32_t convert_indexed(uint8_t *dst, const uint8_t *src, int32_t n, const PixelTables &t) {
     int32_t i = 0;
     for (; i + 4 <= n; i += 4) {
+#if defined(__SSE2__)
+        if constexpr (Bytes == 4) {
+            const __m128i four = _mm_setr_epi32(static_cast<int32_t>(t.lut32[src[i]]), static_cast<int32_t>(t.lut32[src[i + 1]]),
+                                                static_cast<int32_t>(t.lut32[src[i + 2]]),
+                                                static_cast<int32_t>(t.lut32[src[i + 3]]));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i * 4), four);
+            continue;
+        }
+#endif
         for (int32_t k = 0; k < 4; ++k) {
             const uint8_t v = src[i + k];
             if constexpr (Bytes == 4) {
