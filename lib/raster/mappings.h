@@ -43,6 +43,14 @@ struct RowTarget {
     uint32_t zstamp;
 };
 
+// True when all four convert to 16.16 without holding: finite and well
+// inside FIX16_HOLD (NaN compares false), so that fix16 is a plain
+// truncation of each.
+inline bool fixes_plainly(double a, double b, double c, double d) {
+    constexpr double plain = FIX16_HOLD / FIX16_ONE;
+    return std::fabs(a) < plain && std::fabs(b) < plain && std::fabs(c) < plain && std::fabs(d) < plain;
+}
+
 // A run's change per pixel: (end - start) / m. Dividing by a power of two
 // is exact, so a full run multiplies by 1/32 and gets the same bits.
 inline double per_pixel(double change, int64_t m) {
@@ -147,12 +155,23 @@ private:
             // the last run's end values, already divided out.
             const double ub = uz_end / iz_end, vb = vz_end / iz_end;
             const double du = per_pixel(ub - ua, m), dv = per_pixel(vb - va, m);
-            const bool usable = std::isfinite(du) && std::isfinite(dv);
+            bool usable = true;
+            if (fixes_plainly(ua, va, du, dv)) {
+                // The usual run: four plain truncations, no holding needed.
+                s->du = static_cast<int64_t>(du * FIX16_ONE);
+                s->dv = static_cast<int64_t>(dv * FIX16_ONE);
+                s->u = static_cast<int64_t>(ua * FIX16_ONE) + (s->du >> 1) + HALF_TEXEL;
+                s->v = static_cast<int64_t>(va * FIX16_ONE) + (s->dv >> 1) + HALF_TEXEL;
+            } else {
+                usable = std::isfinite(du) && std::isfinite(dv);
+                if (usable) {
+                    s->du = fix16(du);
+                    s->dv = fix16(dv);
+                    s->u = fix16(ua) + (s->du >> 1) + HALF_TEXEL;
+                    s->v = fix16(va) + (s->dv >> 1) + HALF_TEXEL;
+                }
+            }
             if (usable) {
-                s->du = fix16(du);
-                s->dv = fix16(dv);
-                s->u = fix16(ua) + (s->du >> 1) + HALF_TEXEL;
-                s->v = fix16(va) + (s->dv >> 1) + HALF_TEXEL;
                 s->depth = Depth ? fix24(iz) + zstamp : 0;
                 s->ddepth = ddepth;
             }

@@ -43,7 +43,13 @@ struct RunSamples {
 template <int PixelBytes>
 constexpr int TEXEL_BYTES = PixelBytes == 4 ? 3 : PixelBytes;
 
-template <int PixelBytes>
+// How a 32-bit pixel reads its 3-byte texel: byte by byte, or as four
+// bytes with the fourth (the next texel's first) masked off. The wide read
+// is used only where it stays inside the texture: on every texel but the
+// last one.
+enum class TexelRead { Exact, Wide };
+
+template <int PixelBytes, TexelRead Read = TexelRead::Exact>
 inline void put_pixel(uint8_t *dst, const uint8_t *texel) {
     if constexpr (PixelBytes == 1) {
         dst[0] = texel[0];
@@ -51,6 +57,11 @@ inline void put_pixel(uint8_t *dst, const uint8_t *texel) {
         std::memcpy(dst, texel, 2);
     } else if constexpr (PixelBytes == 3) {
         std::memcpy(dst, texel, 3);
+    } else if constexpr (Read == TexelRead::Wide) {
+        uint32_t pixel;
+        std::memcpy(&pixel, texel, 4);
+        pixel &= 0x00FFFFFFu;  // byte 3 stays 0
+        std::memcpy(dst, &pixel, 4);
     } else {
         uint16_t low;
         std::memcpy(&low, texel, 2);
@@ -85,7 +96,7 @@ inline AxisStepper axis_stepper(int64_t position, int64_t step, int64_t unit) {
 
 // The whole steps of both axes, plus the carry steps that this pixel's
 // two fraction overflows call for, indexed by carry_u + 2 * carry_v.
-template <int PixelBytes, bool Depth>
+template <int PixelBytes, bool Depth, TexelRead Read = TexelRead::Exact>
 void run_stepped(uint8_t *dst, uint32_t *zrow, const TextureView &tex, const RunSamples &s) {
     const uint8_t *const texels = tex.texels;
     ptrdiff_t offset = static_cast<ptrdiff_t>((s.v >> 16) * tex.row_bytes + (s.u >> 16) * tex.texel_bytes);
@@ -102,11 +113,11 @@ void run_stepped(uint8_t *dst, uint32_t *zrow, const TextureView &tex, const Run
         if constexpr (Depth) {
             if (depth > zrow[i]) {
                 zrow[i] = depth;
-                put_pixel<PixelBytes>(dst + i * PixelBytes, texels + offset);
+                put_pixel<PixelBytes, Read>(dst + i * PixelBytes, texels + offset);
             }
             depth += ddepth;
         } else {
-            put_pixel<PixelBytes>(dst + i * PixelBytes, texels + offset);
+            put_pixel<PixelBytes, Read>(dst + i * PixelBytes, texels + offset);
         }
         frac_u += add_u;
         const unsigned carry_u = frac_u < add_u;
@@ -140,20 +151,36 @@ void run_clamped(uint8_t *dst, uint32_t *zrow, const TextureView &tex, const Run
     }
 }
 
-// True when the first and the last sample of the run, and so every one
-// between them, address a texel inside [0, size).
-inline bool axis_inside(int64_t first, int64_t step, int64_t count, int64_t size) {
-    const int64_t last = first + (count - 1) * step;
-    return first >= 0 && last >= 0 && (first >> 16) < size && (last >> 16) < size;
+// The texels a run's samples reach along one axis: u and v are linear in
+// a run, so its first and last samples bound all the others.
+struct AxisReach {
+    int64_t low, high;          // lowest and highest whole texel position
+};
+
+inline AxisReach axis_reach(int64_t first, int64_t step, int64_t count) {
+    const int64_t a = first >> 16;
+    const int64_t b = (first + (count - 1) * step) >> 16;
+    return a < b ? AxisReach{a, b} : AxisReach{b, a};
 }
+
+inline bool reach_inside(const AxisReach &r, int64_t size) { return r.low >= 0 && r.high < size; }
 
 template <int PixelBytes, bool Depth>
 inline void draw_run(uint8_t *dst, uint32_t *zrow, const TextureView &tex, const RunSamples &s) {
-    if (axis_inside(s.u, s.du, s.count, tex.width) && axis_inside(s.v, s.dv, s.count, tex.height)) {
-        run_stepped<PixelBytes, Depth>(dst, zrow, tex, s);
-    } else {
+    const AxisReach u = axis_reach(s.u, s.du, s.count);
+    const AxisReach v = axis_reach(s.v, s.dv, s.count);
+    if (!reach_inside(u, tex.width) || !reach_inside(v, tex.height)) {
         run_clamped<PixelBytes, Depth>(dst, zrow, tex, s);
+        return;
     }
+    if constexpr (PixelBytes == 4) {
+        // Rows are packed, so only the last texel of all has no byte after it.
+        if (u.high < tex.width - 1 || v.high < tex.height - 1) {
+            run_stepped<PixelBytes, Depth, TexelRead::Wide>(dst, zrow, tex, s);
+            return;
+        }
+    }
+    run_stepped<PixelBytes, Depth>(dst, zrow, tex, s);
 }
 
 }  // namespace bv::raster
