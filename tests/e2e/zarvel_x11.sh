@@ -101,7 +101,7 @@ start_zarvel() {
   (cd "$1" && exec env SDL_VIDEODRIVER=x11 timeout 120 "$zarvel") >"$work/zarvel.log" 2>&1 &
   zpid=$!
   pids+=("$zpid")
-  wait_for 30 find_window || fail "no window of class BVzarvelx appeared"
+  wait_for 60 find_window || fail "no window of class BVzarvelx appeared within 60 s"
 }
 
 # expect_exit_after KEY: the key ends zarvel with status 0 within two seconds.
