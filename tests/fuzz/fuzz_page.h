@@ -61,16 +61,23 @@ inline PageConfig page_config(uint8_t b) {
     return c;
 }
 
-// Pages the 3D device draws on (display flags 15: a software or hardware
-// device with a z-buffer, as llvmpipe is one), from one byte: 16-bit
-// RGB565, or 32-bit with a padded pitch. A device start costs tens of
-// milliseconds, so there are only these two.
-inline PageConfig device_page_config(uint8_t b) {
+// The page the 3D device draws on (display flags 15: a software or hardware
+// device with a z-buffer, as llvmpipe is one): 64 x 48, 16-bit RGB565, or
+// 32-bit with a padded pitch. A device start costs tens of milliseconds,
+// twenty times a case, so a process keeps to one of the two: the depth
+// comes from BV_FUZZ_DEVICE_DEPTH (16, the default, or 32), not from the
+// input.
+inline PageConfig device_page_config(int32_t depth) {
     PageConfig c;
-    c.depth = b % 2 == 0 ? 16 : 32;
-    c.padding = b % 2 == 0 ? 0 : 3;
+    c.depth = depth == 32 ? 32 : 16;
+    c.padding = depth == 32 ? 3 : 0;
     c.display_flags = BV_DISPLAY_FLIP | BV_DISPLAY_SOFT_3D | BV_DISPLAY_HARD_3D | BV_DISPLAY_ZBUFFER;
     return c;
+}
+
+inline int32_t device_depth_from_environment() {
+    const char *depth = std::getenv("BV_FUZZ_DEVICE_DEPTH");
+    return depth != nullptr && std::strcmp(depth, "32") == 0 ? 32 : 16;
 }
 
 inline std::string describe(const PageConfig &c) {

@@ -79,15 +79,17 @@ struct PolyCase {
 
 constexpr size_t POLY_MAX_POLYGONS = 16;
 
-// With `device`, page 0 belongs to the 3D device: the page byte picks one
-// of the two device pages, the device's z-buffer is the depth buffer (the
-// depth byte does not matter) and the lock never fails (the device path
-// takes no lock).
-inline PolyCase decode_poly_case(const uint8_t *data, size_t size, bool device = false) {
+// With a device depth (16 or 32), page 0 belongs to the 3D device: the
+// page is fuzz::device_page_config's (the page byte does not matter), the
+// device's z-buffer is the depth buffer (nor does the depth byte) and the
+// lock never fails (the device path takes no lock).
+inline PolyCase decode_poly_case(const uint8_t *data, size_t size, int32_t device_depth = 0) {
     Input in(data, size);
     PolyCase c;
+    const bool device = device_depth != 0;
     c.device = device;
-    c.page = device ? device_page_config(in.byte()) : page_config(in.byte());
+    const uint8_t page = in.byte();
+    c.page = device ? device_page_config(device_depth) : page_config(page);
     c.flags = in.byte();
     c.depth = static_cast<DepthBuffer>(in.byte() % 6);
     c.frames = in.byte();
@@ -349,8 +351,8 @@ inline Outcome run_poly_case(const PolyCase &c) {
 
 inline Outcome run_poly_input(const uint8_t *data, size_t size) { return run_poly_case(decode_poly_case(data, size)); }
 
-inline Outcome run_device_input(const uint8_t *data, size_t size) {
-    return run_poly_case(decode_poly_case(data, size, true));
+inline Outcome run_device_input(const uint8_t *data, size_t size, int32_t depth) {
+    return run_poly_case(decode_poly_case(data, size, depth));
 }
 
 }  // namespace fuzz

@@ -21,7 +21,12 @@ TEST_F(FuzzReplay, PcxInputsKeepTheReadersPromises) { replay_all("pcx", fuzz::ru
 
 TEST_F(FuzzReplay, PolygonInputsDrawOnlyInsideTheClipRectangle) { replay_all("poly", fuzz::run_poly_input); }
 
-TEST_F(FuzzReplay, DeviceInputsKeepToThePage) { replay_all("device", fuzz::run_device_input); }
+TEST_F(FuzzReplay, DeviceInputsKeepToThePage) {
+    for (int32_t depth : {16, 32}) {
+        SCOPED_TRACE(depth);
+        replay_all("device", [depth](const uint8_t *d, size_t n) { return fuzz::run_device_input(d, n, depth); });
+    }
+}
 
 TEST_F(FuzzReplay, PaletteInputsChangeExactlyTheirEntries) { replay_all("palette", fuzz::run_palette_input); }
 
