@@ -8,6 +8,10 @@ BV_RENDER is bv-render from the sanitized build (-DBV_SANITIZE=ON). The
 script is random steps [shift+]KEY*COUNT (COUNT 1 to 30, every key of the
 demo and "none") until N frames (UpdateFrame calls, default 100000) are
 spoken for; it stays below the 128 KiB a single argument may have. The
+moves are kept within a box around the start (the demo moves the cube 3
+units a frame) so that the cube stays in view, from far away to through
+the near plane, instead of wandering off: a frame without the cube in it
+exercises little. The
 resident set size is sampled every 2 seconds; the run passes when
 bv-render exits 0 with no sanitizer report and the second half of the run
 grows by less than 5% over its first sample.
@@ -22,14 +26,32 @@ import tempfile
 import time
 
 KEYS = ["kp_minus", "kp_plus", "left", "right", "up", "down", "x", "y", "z", "none"]
+# Key -> (axis, units per frame), after the demo's controls; the cube starts
+# at (0, 0, 100) and the near plane is at 40.
+MOVES = {"kp_minus": ("z", 3), "kp_plus": ("z", -3), "left": ("x", -3), "right": ("x", 3),
+         "up": ("y", 3), "down": ("y", -3)}
+OPPOSITE = {"kp_minus": "kp_plus", "kp_plus": "kp_minus", "left": "right", "right": "left",
+            "up": "down", "down": "up"}
+BOX = {"x": (-60, 60), "y": (-45, 45), "z": (10, 300)}
 
 
 def key_script(frames, rng):
     steps = []
+    position = {"x": 0, "y": 0, "z": 100}
     left = frames
     while left > 0:
         count = min(rng.randint(1, 30), left)
         key = rng.choice(KEYS)
+        if key in MOVES:
+            axis, step = MOVES[key]
+            lo, hi = BOX[axis]
+            room = (hi - position[axis]) // step if step > 0 else (position[axis] - lo) // -step
+            if room < 1:
+                key = OPPOSITE[key]
+                axis, step = MOVES[key]
+                room = (hi - position[axis]) // step if step > 0 else (position[axis] - lo) // -step
+            count = min(count, room)
+            position[axis] += step * count
         shift = "shift+" if key != "none" and rng.random() < 0.3 else ""
         steps.append(f"{shift}{key}*{count}")
         left -= count
@@ -91,6 +113,7 @@ def main():
         print("  " + line)
     if errors.strip():
         print(f"soak: stderr kept in {log.name}")
+    print(f"soak: the last frame is {os.path.join(out, 'last.png')}")
     ok = p.returncode == 0 and not findings and growth < 0.05
     print("soak: " + ("passed" if ok else "FAILED"))
     return 0 if ok else 1
