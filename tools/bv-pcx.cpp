@@ -19,25 +19,17 @@
 #include <string>
 
 #include "brivondel.h"
+#include "command_line.h"
 #include "image_writer.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr int EXIT_USAGE = 64;
-constexpr int EXIT_SOFTWARE = 70;   // the display could not be started
-constexpr int EXIT_CANT_WRITE = 73;
+using namespace bvtools;
 
 const char *const USAGE =
     "usage: bv-pcx FILE [--depth 8|16|24|32] [--rgb555] [--size WxH] [--flags N] [--at X,Y] "
     "[--repeat N] [--out IMAGE] [--raw FILE] [--palette FILE]";
-
-[[noreturn]] void fail(int status, const std::string &message) {
-    std::fprintf(stderr, "bv-pcx: %s\n", message.c_str());
-    std::exit(status);
-}
-
-[[noreturn]] void usage_error(const std::string &message) { fail(EXIT_USAGE, message); }
 
 struct Options {
     std::string file;
@@ -49,33 +41,6 @@ struct Options {
     int32_t repeat = 1;
     std::string out, raw, palette;
 };
-
-// A whole decimal (or 0x hexadecimal) number within [lo, hi]; false if
-// anything else is there.
-bool parse_int(const char *text, long long lo, long long hi, int32_t &out, const char **rest = nullptr) {
-    errno = 0;
-    char *end = nullptr;
-    const long long v = std::strtoll(text, &end, 0);
-    if (end == text || errno != 0 || v < lo || v > hi) return false;
-    if (rest != nullptr)
-        *rest = end;
-    else if (*end != '\0')
-        return false;
-    out = static_cast<int32_t>(v);
-    return true;
-}
-
-// "A<sep>B": two numbers joined by one separator character.
-bool parse_pair(const char *text, char sep, long long lo, long long hi, int32_t &a, int32_t &b) {
-    const char *rest = nullptr;
-    if (!parse_int(text, lo, hi, a, &rest) || *rest != sep) return false;
-    return parse_int(rest + 1, lo, hi, b);
-}
-
-const char *option_value(int argc, char **argv, int &i) {
-    if (i + 1 >= argc) usage_error(std::string("option ") + argv[i] + " needs a value");
-    return argv[++i];
-}
 
 Options parse_options(int argc, char **argv) {
     if (argc < 2) usage_error(USAGE);
@@ -106,9 +71,7 @@ Options parse_options(int argc, char **argv) {
             if (!parse_int(v, 0, 100000, o.repeat))
                 usage_error(std::string("--repeat must be a number from 0 to 100000, not '") + v + "'");
         } else if (arg == "--out") {
-            o.out = option_value(argc, argv, i);
-            if (bvtools::image_format_for(o.out) == bvtools::ImageFormat::Unknown)
-                usage_error("--out needs a file name ending in .png or .ppm, not '" + o.out + "'");
+            o.out = bvtools::image_path_option(argc, argv, i);
         } else if (arg == "--raw") {
             o.raw = option_value(argc, argv, i);
         } else if (arg == "--palette") {
@@ -152,6 +115,7 @@ void write_outputs(const Options &o) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    set_program("bv-pcx");
     const Options o = parse_options(argc, argv);
     if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "command_line.h"
 #include "image_writer.h"
 #include "platform/platform.h"
 #include "scene.h"
@@ -25,10 +26,9 @@
 
 namespace {
 
-constexpr int EXIT_USAGE = 64;
+using namespace bvtools;
+
 constexpr int EXIT_NO_DISPLAY = 1;
-constexpr int EXIT_SOFTWARE = 70;
-constexpr int EXIT_CANT_WRITE = 73;
 constexpr long long MAX_REPEAT = 1000000;
 
 const char *const USAGE =
@@ -36,13 +36,6 @@ const char *const USAGE =
     "[--keys SCRIPT] [--out IMAGE] [--raw FILE] [--show-device]\n"
     "  SCRIPT: comma-separated [shift+]KEY[*COUNT], KEY one of kp_minus, kp_plus, left, right, up, down, "
     "x, y, z, none";
-
-[[noreturn]] void fail(int status, const std::string &message) {
-    std::fprintf(stderr, "bv-render: %s\n", message.c_str());
-    std::exit(status);
-}
-
-[[noreturn]] void usage_error(const std::string &message) { fail(EXIT_USAGE, message + "\n" + USAGE); }
 
 // One step of the key script: `count` calls with `scan_code` (0: none) held.
 struct KeyStep {
@@ -59,17 +52,6 @@ struct Options {
     std::string out, raw;
     bool show_device = false;
 };
-
-// A whole decimal (or 0x hexadecimal) number within [lo, hi].
-bool parse_int(const std::string &text, long long lo, long long hi, int32_t &out) {
-    if (text.empty()) return false;
-    errno = 0;
-    char *end = nullptr;
-    const long long v = std::strtoll(text.c_str(), &end, 0);
-    if (*end != '\0' || errno != 0 || v < lo || v > hi) return false;
-    out = static_cast<int32_t>(v);
-    return true;
-}
 
 bool scan_code_of(const std::string &name, int32_t &code) {
     struct Named {
@@ -102,7 +84,7 @@ KeyStep parse_step(const std::string &text) {
     const std::size_t star = rest.find('*');
     if (star != std::string::npos) {
         const std::string count = rest.substr(star + 1);
-        if (!parse_int(count, 1, MAX_REPEAT, step.count))
+        if (!parse_int(count.c_str(), 1, MAX_REPEAT, step.count))
             usage_error("in --keys step '" + text + "': COUNT must be a number from 1 to " + std::to_string(MAX_REPEAT));
         rest.erase(star);
     }
@@ -122,11 +104,6 @@ std::vector<KeyStep> parse_script(const std::string &script) {
         if (comma == std::string::npos) return steps;
         begin = comma + 1;
     }
-}
-
-const char *option_value(int argc, char **argv, int &i) {
-    if (i + 1 >= argc) usage_error(std::string("option ") + argv[i] + " needs a value");
-    return argv[++i];
 }
 
 int32_t flags_value(const char *option, const char *text) {
@@ -157,9 +134,7 @@ Options parse_options(int argc, char **argv) {
         } else if (arg == "--keys") {
             o.steps = parse_script(option_value(argc, argv, i));
         } else if (arg == "--out") {
-            o.out = option_value(argc, argv, i);
-            if (bvtools::image_format_for(o.out) == bvtools::ImageFormat::Unknown)
-                usage_error("--out needs a file name ending in .png or .ppm, not '" + o.out + "'");
+            o.out = bvtools::image_path_option(argc, argv, i);
         } else if (arg == "--raw") {
             o.raw = option_value(argc, argv, i);
             if (o.raw.empty()) usage_error("--raw needs a file name");
@@ -222,6 +197,7 @@ void write_or_fail(const std::string &what, const std::string &path, const std::
 }  // namespace
 
 int main(int argc, char **argv) {
+    set_program("bv-render", USAGE);
     Options o = parse_options(argc, argv);
     o.start.pcx_file = o.pcx.c_str();
     if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);

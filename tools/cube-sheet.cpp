@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "command_line.h"
+
 namespace {
 
 constexpr int FACE = 64;
@@ -158,20 +160,16 @@ std::vector<uint8_t> encode_pcx(const Sheet &sheet, const std::vector<Rgb> &pale
     return out;
 }
 
-[[noreturn]] void fail(int status, const std::string &message) {
-    std::fprintf(stderr, "cube-sheet: %s\n", message.c_str());
-    std::exit(status);
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 2) fail(64, "usage: cube-sheet OUTPUT");
+    bvtools::set_program("cube-sheet");
+    if (argc != 2) bvtools::usage_error("usage: cube-sheet OUTPUT");
     const std::vector<Rgb> palette = sheet_palette();
     const std::vector<uint8_t> bytes = encode_pcx(draw_sheet(), palette);
     std::FILE *f = std::fopen(argv[1], "wb");
-    if (f == nullptr) fail(73, std::string("cannot write '") + argv[1] + "': " + std::strerror(errno));
+    if (f == nullptr) bvtools::fail(bvtools::EXIT_CANT_WRITE, std::string("cannot write '") + argv[1] + "': " + std::strerror(errno));
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (std::fclose(f) != 0 || !written) fail(73, std::string("cannot write '") + argv[1] + "': " + std::strerror(errno));
+    if (std::fclose(f) != 0 || !written) bvtools::fail(bvtools::EXIT_CANT_WRITE, std::string("cannot write '") + argv[1] + "': " + std::strerror(errno));
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "command_line.h"
 #include "state.h"
 
 #ifdef BV_HAVE_PNG
@@ -120,6 +121,13 @@ ImageFormat image_format_for(const std::string &path) {
     if (ext == "png") return ImageFormat::Png;
     if (ext == "ppm") return ImageFormat::Ppm;
     return ImageFormat::Unknown;
+}
+
+std::string image_path_option(int argc, char **argv, int &i) {
+    std::string path = option_value(argc, argv, i);
+    if (image_format_for(path) == ImageFormat::Unknown)
+        usage_error("--out needs a file name ending in .png or .ppm, not '" + path + "'");
+    return path;
 }
 
 std::string write_file(const std::string &path, const void *data, std::size_t size) {

@@ -37,6 +37,9 @@ std::vector<uint8_t> page_to_rgb(const PageView &page);
 enum class ImageFormat { Png, Ppm, Unknown };
 // By extension, case-insensitive: .png or .ppm.
 ImageFormat image_format_for(const std::string &path);
+// The value of an --out option (argv[i + 1], advancing i): a file name
+// ending in .png or .ppm, or a usage error.
+std::string image_path_option(int argc, char **argv, int &i);
 
 // Each returns "" on success, otherwise the reason in a few words.
 std::string write_image(const std::string &path, const PageView &page);

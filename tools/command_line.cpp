@@ -1,0 +1,52 @@
+#include "command_line.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace bvtools {
+
+namespace {
+const char *program_name = "bv-tool";
+const char *usage_text = nullptr;
+}  // namespace
+
+void set_program(const char *name, const char *usage) {
+    program_name = name;
+    usage_text = usage;
+}
+
+void fail(int status, const std::string &message) {
+    std::fprintf(stderr, "%s: %s\n", program_name, message.c_str());
+    std::exit(status);
+}
+
+void usage_error(const std::string &message) {
+    fail(EXIT_USAGE, usage_text == nullptr ? message : message + "\n" + usage_text);
+}
+
+bool parse_int(const char *text, long long lo, long long hi, int32_t &out, const char **rest) {
+    errno = 0;
+    char *end = nullptr;
+    const long long v = std::strtoll(text, &end, 0);
+    if (end == text || errno != 0 || v < lo || v > hi) return false;
+    if (rest != nullptr)
+        *rest = end;
+    else if (*end != '\0')
+        return false;
+    out = static_cast<int32_t>(v);
+    return true;
+}
+
+bool parse_pair(const char *text, char sep, long long lo, long long hi, int32_t &a, int32_t &b) {
+    const char *rest = nullptr;
+    if (!parse_int(text, lo, hi, a, &rest) || *rest != sep) return false;
+    return parse_int(rest + 1, lo, hi, b);
+}
+
+const char *option_value(int argc, char **argv, int &i) {
+    if (i + 1 >= argc) usage_error(std::string("option ") + argv[i] + " needs a value");
+    return argv[++i];
+}
+
+}  // namespace bvtools

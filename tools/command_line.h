@@ -1,0 +1,36 @@
+// What the tools share on their command lines: exit statuses, error
+// messages naming the program, whole-number options and their values.
+#ifndef BV_TOOLS_COMMAND_LINE_H
+#define BV_TOOLS_COMMAND_LINE_H
+
+#include <cstdint>
+#include <string>
+
+namespace bvtools {
+
+constexpr int EXIT_USAGE = 64;
+constexpr int EXIT_SOFTWARE = 70;    // the display could not do what was asked
+constexpr int EXIT_CANT_WRITE = 73;
+
+// Names the program in every message; `usage`, when given, follows each
+// usage error.
+void set_program(const char *name, const char *usage = nullptr);
+
+// Prints "<program>: <message>" to standard error and exits with `status`.
+[[noreturn]] void fail(int status, const std::string &message);
+// fail(EXIT_USAGE, ...), followed by the usage text when there is one.
+[[noreturn]] void usage_error(const std::string &message);
+
+// A whole decimal (or 0x hexadecimal) number within [lo, hi]. With `rest`,
+// the number may be followed by more text and *rest points there;
+// without, anything after the number makes it false.
+bool parse_int(const char *text, long long lo, long long hi, int32_t &out, const char **rest = nullptr);
+// "A<sep>B": two such numbers joined by one separator character.
+bool parse_pair(const char *text, char sep, long long lo, long long hi, int32_t &a, int32_t &b);
+
+// The value after option argv[i] (advancing i), or a usage error.
+const char *option_value(int argc, char **argv, int &i);
+
+}  // namespace bvtools
+
+#endif
