@@ -7,14 +7,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <unistd.h>
 
 #include "device_fixture.h"
 #include "frame_compare.h"
+#include "programs.h"
 
 namespace {
 
@@ -217,28 +216,18 @@ TEST_F(FrameCompare, TheDevicesFramesMatchTheSoftwareFramesAtEveryPose) {
 
 // ---- The demo itself, through bv-render ------------------------------------------
 
-std::string build_dir() {
-    const char *dir = std::getenv("BV_BUILD_DIR");
-    return dir != nullptr ? dir : "..";
-}
-
-bool read_file(const std::string &path, std::vector<uint8_t> *out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
+using bvtest::build_dir;
+using bvtest::shell_quoted;
 
 // bv-render's last frame as raw 16-bit pixels; empty when it failed.
 Frame render(const std::string &pcx, int32_t display_flags, const std::string &keys) {
     const std::string raw = testing::TempDir() + "device_render_" + std::to_string(getpid()) + ".raw";
-    const std::string command = "SDL_VIDEODRIVER=offscreen '" + build_dir() + "/bv-render' --pcx '" + pcx +
-                                "' --display-flags " + std::to_string(display_flags) + " --keys '" + keys +
-                                "' --raw '" + raw + "' 2>&1";
+    const std::string command = "SDL_VIDEODRIVER=offscreen " + shell_quoted(build_dir() + "/bv-render") + " --pcx " +
+                                shell_quoted(pcx) + " --display-flags " + std::to_string(display_flags) + " --keys " +
+                                shell_quoted(keys) + " --raw " + shell_quoted(raw) + " 2>&1";
     Frame f{W, H, {}};
     if (std::system(command.c_str()) != 0) return f;
-    std::vector<uint8_t> bytes;
-    read_file(raw, &bytes);
+    const std::vector<uint8_t> bytes = bvtest::read_bytes(raw);
     std::remove(raw.c_str());
     if (bytes.size() != static_cast<size_t>(W) * H * 2) return f;
     for (size_t i = 0; i < bytes.size(); i += 2) f.pixels.push_back(bytes[i] | uint32_t{bytes[i + 1]} << 8);

@@ -8,8 +8,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,18 +15,13 @@
 #include "../fuzz/pcx_case.h"
 #include "../fuzz/poly_case.h"
 #include "../fuzz/textures_case.h"
+#include "programs.h"
 
 namespace fuzzreg {
 
-inline std::filesystem::path source_dir() {
-    const char *dir = std::getenv("BV_SOURCE_DIR");
-    return dir != nullptr ? dir : ".";
-}
+inline std::filesystem::path source_dir() { return bvtest::source_dir(); }
 
-inline std::vector<uint8_t> read_bytes(const std::filesystem::path &path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
+inline std::vector<uint8_t> read_bytes(const std::filesystem::path &path) { return bvtest::read_bytes(path.string()); }
 
 // Every file of a target's seed corpus and of its findings. The device
 // target has no seeds of its own: it reads the polygon target's.

@@ -1,45 +1,12 @@
 // The bv-pcx tool: its result line and exit status, usage errors, and the
 // page image, raw pixels and palette it writes.
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-
 #include "pcx_support.h"
 
 using namespace pcxtest;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string read_text(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::vector<uint8_t> read_bytes(const std::string &path) {
-    const std::string s = read_text(path);
-    return std::vector<uint8_t>(s.begin(), s.end());
-}
-
-ToolRun bv_pcx(const std::string &args) {
-    const char *dir = std::getenv("BV_BUILD_DIR");
-    const std::string tool = std::string(dir != nullptr ? dir : ".") + "/tools/bv-pcx";
-    const std::string out = temp_path("tool.out"), err = temp_path("tool.err");
-    const int status = std::system((tool + " " + args + " >" + out + " 2>" + err).c_str());
-    ToolRun r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = read_text(out);
-    r.err = read_text(err);
-    std::remove(out.c_str());
-    std::remove(err.c_str());
-    return r;
-}
+using bvtest::read_bytes;
 
 int line_count(const std::string &s) {
     int n = 0;
@@ -51,7 +18,7 @@ TEST(BvPcxTool, UsageErrorsExit64WithOneLine) {
     for (const char *args : {"", "a.pcx b.pcx", "x.pcx --depth 12", "x.pcx --depth", "x.pcx --size 0x4",
                              "x.pcx --size 4", "x.pcx --at 3", "x.pcx --flags many", "x.pcx --out picture.gif",
                              "x.pcx --frobnicate"}) {
-        const ToolRun r = bv_pcx(args);
+        const bvtest::ProgramRun r = bv_pcx(args);
         EXPECT_EQ(r.status, 64) << args;
         EXPECT_EQ(r.out, "") << args;
         EXPECT_EQ(line_count(r.err), 1) << args << ": " << r.err;
@@ -60,14 +27,14 @@ TEST(BvPcxTool, UsageErrorsExit64WithOneLine) {
 }
 
 TEST(BvPcxTool, ResultIsPrintedAndIsTheExitStatus) {
-    const ToolRun missing = bv_pcx(temp_path("no-such-file.pcx"));
+    const bvtest::ProgramRun missing = bv_pcx(temp_path("no-such-file.pcx"));
     EXPECT_EQ(missing.out, "result 1\n");
     EXPECT_EQ(missing.status, 1);
 
     Header h;
     h.manufacturer = 7;
     const std::string bad = write_temp("tool-bad.pcx", header_bytes(h));
-    const ToolRun wrong = bv_pcx(bad);
+    const bvtest::ProgramRun wrong = bv_pcx(bad);
     EXPECT_EQ(wrong.out, "result 2\n");
     EXPECT_EQ(wrong.status, 2);
 
@@ -75,10 +42,10 @@ TEST(BvPcxTool, ResultIsPrintedAndIsTheExitStatus) {
     rgb.planes = 3;
     rgb.bytes_per_line = 1;
     const std::string planar = write_temp("tool-rgb.pcx", pcx_file(rgb, {1, 2, 3}));
-    const ToolRun refused = bv_pcx(planar + " --depth 8");
+    const bvtest::ProgramRun refused = bv_pcx(planar + " --depth 8");
     EXPECT_EQ(refused.out, "result 3\n");
     EXPECT_EQ(refused.status, 3);
-    const ToolRun shown = bv_pcx(planar + " --depth 24");
+    const bvtest::ProgramRun shown = bv_pcx(planar + " --depth 24");
     EXPECT_EQ(shown.out, "result 0\n");
     EXPECT_EQ(shown.status, 0);
     std::remove(bad.c_str());

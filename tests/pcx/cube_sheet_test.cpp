@@ -1,7 +1,5 @@
 // The demo's texture sheet, CUBE.PCX, as the build writes it: its header,
 // and what the reader draws from it with the demo's flags on a 16-bit page.
-#include <fstream>
-#include <iterator>
 #include <set>
 
 #include "pcx_support.h"
@@ -10,15 +8,9 @@ using namespace pcxtest;
 
 namespace {
 
-std::string cube_path() {
-    const char *dir = std::getenv("BV_BUILD_DIR");
-    return std::string(dir != nullptr ? dir : ".") + "/CUBE.PCX";
-}
+std::string cube_path() { return bvtest::build_dir() + "/CUBE.PCX"; }
 
-std::vector<uint8_t> cube_bytes() {
-    std::ifstream in(cube_path(), std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
+std::vector<uint8_t> cube_bytes() { return bvtest::read_bytes(cube_path()); }
 
 TEST(CubeSheet, HeaderSaysVersion5EightBitsOnePlaneRunLength) {
     const std::vector<uint8_t> f = cube_bytes();

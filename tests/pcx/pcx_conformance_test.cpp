@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -19,37 +18,23 @@
 #include <string>
 #include <vector>
 
+#include "programs.h"
+
 namespace {
 
 // ---- Running the tools --------------------------------------------------------
 
-std::string shell_quoted(const std::string &s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
+using bvtest::exit_status;
+using bvtest::read_bytes;
+using bvtest::shell_quoted;
 
-int run(const std::string &command) {
-    const int status = std::system(command.c_str());
-    if (status == -1 || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
-bool have_program(const std::string &name) { return run("command -v " + shell_quoted(name) + " >/dev/null 2>&1") == 0; }
+bool have_program(const std::string &name) { return exit_status("command -v " + shell_quoted(name) + " >/dev/null 2>&1") == 0; }
 
 const char *const PYTHON = "/usr/bin/python3";  // Debian's python3-pil lives here
 
-bool have_pillow() { return run(std::string(PYTHON) + " -c 'import PIL' >/dev/null 2>&1") == 0; }
+bool have_pillow() { return exit_status(std::string(PYTHON) + " -c 'import PIL' >/dev/null 2>&1") == 0; }
 
-std::string bv_pcx_path() {
-    const char *dir = std::getenv("BV_BUILD_DIR");
-    return std::string(dir != nullptr ? dir : ".") + "/tools/bv-pcx";
-}
-
-std::vector<uint8_t> read_file(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
+std::string bv_pcx_path() { return bvtest::build_dir() + "/tools/bv-pcx"; }
 
 // ---- Pictures -------------------------------------------------------------------
 
@@ -62,7 +47,7 @@ struct Picture {
 // Binary PPM with maxval 255: the header's last whitespace is one byte, and
 // the pixels may begin with a byte that looks like whitespace.
 bool read_ppm(const std::string &path, Picture &out) {
-    const std::vector<uint8_t> bytes = read_file(path);
+    const std::vector<uint8_t> bytes = read_bytes(path);
     size_t pos = 0;
     auto skip_space = [&] {
         while (pos < bytes.size() && (std::isspace(bytes[pos]) || bytes[pos] == '#')) {
@@ -259,7 +244,7 @@ protected:
         dir = pattern;
     }
     void TearDown() override {
-        if (!dir.empty()) run("rm -rf " + shell_quoted(dir));
+        if (!dir.empty()) exit_status("rm -rf " + shell_quoted(dir));
     }
 
     bool program_present(const std::string &program) {
@@ -275,13 +260,13 @@ protected:
         const std::string out = dir + "/" + c.name + ".pcx";
         if (!write_source(in, c.source, c.width, c.height)) return "";
         const std::string cmd = replace_all(replace_all(c.make, "IN", shell_quoted(in)), "OUT", shell_quoted(out));
-        if (run(cmd + " 2>/dev/null") != 0) return "";
+        if (exit_status(cmd + " 2>/dev/null") != 0) return "";
         return out;
     }
 
     bool reference(const std::string &pcx, Picture &out) {
         const std::string ppm = pcx + ".ref.ppm";
-        return run("pcxtoppm " + shell_quoted(pcx) + " > " + shell_quoted(ppm) + " 2>/dev/null") == 0 && read_ppm(ppm, out);
+        return exit_status("pcxtoppm " + shell_quoted(pcx) + " > " + shell_quoted(ppm) + " 2>/dev/null") == 0 && read_ppm(ppm, out);
     }
 
     // bv-pcx's picture of the file on a page exactly the image's size.
@@ -290,7 +275,7 @@ protected:
         const std::string cmd = shell_quoted(bv_pcx_path()) + " " + shell_quoted(pcx) + " --depth " + std::to_string(d.bits) +
                                 (d.rgb555 ? " --rgb555" : "") + " --size " + std::to_string(w) + "x" +
                                 std::to_string(h) + " --out " + shell_quoted(ppm) + " " + extra + " >/dev/null";
-        const int status = run(cmd);
+        const int status = exit_status(cmd);
         if (!read_ppm(ppm, out)) return -1;
         return status;
     }
@@ -320,7 +305,7 @@ TEST_F(Conformance, AgreesWithPcxtoppmPixelForPixel) {
         ASSERT_TRUE(reference(pcx, ref)) << "pcxtoppm cannot read it";
         ASSERT_EQ(ref.width, c.width);
         ASSERT_EQ(ref.height, c.height);
-        const std::vector<uint8_t> file = read_file(pcx);
+        const std::vector<uint8_t> file = read_bytes(pcx);
         const bool planar24 = file.size() > 65 && file[65] == 3;
 
         std::vector<Depth> depths;
@@ -354,8 +339,8 @@ TEST_F(Conformance, RawPixelsOfA32BitPage) {
     Picture ref;
     ASSERT_TRUE(reference(pcx, ref));
     const std::string raw = dir + "/page.raw";
-    ASSERT_EQ(run(shell_quoted(bv_pcx_path()) + " " + shell_quoted(pcx) + " --size 15x4 --raw " + shell_quoted(raw) + " >/dev/null"), 0);
-    const std::vector<uint8_t> bytes = read_file(raw);
+    ASSERT_EQ(exit_status(shell_quoted(bv_pcx_path()) + " " + shell_quoted(pcx) + " --size 15x4 --raw " + shell_quoted(raw) + " >/dev/null"), 0);
+    const std::vector<uint8_t> bytes = read_bytes(raw);
     ASSERT_EQ(bytes.size(), 15u * 4 * 4);
     for (size_t i = 0; i < 60; ++i) {
         EXPECT_EQ(bytes[4 * i], ref.rgb[3 * i + 2]) << i;

@@ -14,6 +14,7 @@
 
 #include "brivondel.h"
 #include "platform/platform.h"
+#include "programs.h"
 #include "state.h"
 
 namespace pcxtest {
@@ -218,6 +219,11 @@ inline std::vector<uint8_t> palette_snapshot() {
     std::memcpy(v.data(), &bv_palette.log_palette, v.size());
     v.insert(v.end(), bv_colors.pixel_lut, bv_colors.pixel_lut + sizeof bv_colors.pixel_lut);
     return v;
+}
+
+// Runs the build's bv-pcx with these arguments.
+inline bvtest::ProgramRun bv_pcx(const std::string &args) {
+    return bvtest::run_program(bvtest::build_dir() + "/tools/bv-pcx " + args);
 }
 
 }  // namespace pcxtest

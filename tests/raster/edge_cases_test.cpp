@@ -11,13 +11,7 @@
 namespace {
 
 using rt::Page;
-
-struct Poly {
-    std::vector<ScreenPoint> pts;
-    std::vector<TexCoord> tex;
-    std::vector<Vertex3> cam;
-    uint32_t n() const { return static_cast<uint32_t>(pts.size()); }
-};
+using rt::Poly;
 
 // A polygon at one depth z whose texture corners follow its vertices.
 Poly flat(std::vector<ScreenPoint> pts, std::vector<TexCoord> tex, double z = 100) {

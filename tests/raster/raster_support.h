@@ -75,6 +75,14 @@ inline void clear_texture() {
     bv_textures.current_texel_bytes = 0;
 }
 
+// A polygon's screen points, texture coordinates and camera-space points.
+struct Poly {
+    std::vector<ScreenPoint> pts;
+    std::vector<TexCoord> tex;
+    std::vector<Vertex3> cam;
+    uint32_t n() const { return static_cast<uint32_t>(pts.size()); }
+};
+
 // A started display with page 0 selected, and (on request) a depth buffer.
 class Page {
 public:

@@ -16,13 +16,7 @@
 namespace {
 
 using rt::Page;
-
-struct Poly {
-    std::vector<ScreenPoint> pts;
-    std::vector<TexCoord> tex;
-    std::vector<Vertex3> cam;
-    uint32_t n() const { return static_cast<uint32_t>(pts.size()); }
-};
+using rt::Poly;
 
 Poly square_at(double z = 100) {
     return {{{10, 10}, {50, 10}, {50, 50}, {10, 50}},

@@ -1,42 +1,27 @@
 // bv-render keeps only the last frame drawn: steps that draw nothing, before
 // or after the keys, leave the written frame as the keys alone make it, on
 // the software path and through the 3D device alike.
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-namespace {
+#include "programs.h"
 
-std::string build_dir() {
-    const char *dir = std::getenv("BV_BUILD_DIR");
-    if (dir != nullptr && dir[0] != '\0') return dir;
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : self.parent_path().parent_path().string();
-}
+namespace {
 
 // The raw page bytes bv-render writes for these options; empty when it
 // failed.
 std::vector<uint8_t> raw_frame(const std::string &options) {
-    const std::string dir = build_dir();
+    using namespace bvtest;
     const std::string raw = testing::TempDir() + "bv_kept_frame_" + std::to_string(getpid()) + ".raw";
-    const std::string command = "cd '" + dir + "' && ./bv-render --pcx CUBE.PCX " + options + " --raw '" + raw +
-                                "' >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
+    const ProgramRun r =
+        run_program("cd " + shell_quoted(build_dir()) + " && ./bv-render --pcx CUBE.PCX " + options + " --raw " + shell_quoted(raw));
     std::vector<uint8_t> bytes;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-        std::ifstream in(raw, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
+    if (r.status == 0) bytes = read_bytes(raw);
     std::remove(raw.c_str());
     return bytes;
 }

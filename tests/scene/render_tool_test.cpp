@@ -16,8 +16,13 @@
 #include <gtest/gtest.h>
 
 #include "face_sheet.h"
+#include "programs.h"
 
 namespace {
+
+using bvtest::ProgramRun;
+using bvtest::read_bytes;
+constexpr auto quoted = bvtest::shell_quoted;
 
 using face_sheet::Quadrant;
 using face_sheet::Rgb;
@@ -25,16 +30,7 @@ using face_sheet::Rgb;
 constexpr int W = 640;
 constexpr int H = 480;
 
-// BV_BUILD_DIR when set, else the folder above this program's (tests/).
-std::string build_dir() {
-    const char *dir = std::getenv("BV_BUILD_DIR");
-    if (dir != nullptr && dir[0] != '\0') return dir;
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : self.parent_path().parent_path().string();
-}
-
-std::string tool() { return build_dir() + "/bv-render"; }
+std::string tool() { return bvtest::build_dir() + "/bv-render"; }
 // ctest runs the cases as parallel processes: each keeps its own files.
 std::string scratch(const std::string &name) {
     return face_sheet::ScratchFiles::keep(testing::TempDir() + "bv_render_test_" + std::to_string(getpid()) + "_" + name);
@@ -51,40 +47,18 @@ std::string sheet_path() {
     return path;
 }
 
-std::string quoted(const std::string &s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-struct ToolRun {
-    int status;
-    std::string err;
-};
-
 // Runs bv-render with these arguments (and an optional environment prefix).
-ToolRun run(const std::string &args, const std::string &env = "") {
-    const std::string err_path = scratch("stderr.txt");
-    const std::string command = env + " " + quoted(tool()) + " " + args + " 2>" + quoted(err_path) + " >/dev/null";
-    const int raw = std::system(command.c_str());
-    ToolRun r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ""};
-    std::ifstream f(err_path);
-    r.err.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    return r;
-}
-
-std::vector<uint8_t> read_file(const std::string &path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+ProgramRun run(const std::string &args, const std::string &env = "") {
+    return bvtest::run_program(env + " " + quoted(tool()) + " " + args);
 }
 
 // Renders with the face sheet and returns the raw page bytes.
 std::vector<uint8_t> render_raw(const std::string &args) {
     const std::string raw = scratch("frame.raw");
     std::remove(raw.c_str());
-    const ToolRun r = run("--pcx " + quoted(sheet_path()) + " --raw " + quoted(raw) + " " + args);
+    const ProgramRun r = run("--pcx " + quoted(sheet_path()) + " --raw " + quoted(raw) + " " + args);
     EXPECT_EQ(r.status, 0) << r.err;
-    return read_file(raw);
+    return read_bytes(raw);
 }
 
 // What a pixel of the picture should be: the background, a face quadrant,
@@ -266,9 +240,9 @@ TEST(RenderTool, AffineRenderFlagsDrawTheFacingSquareAlike) {
 TEST(RenderTool, PpmImageWidensTheSixteenBitPixels) {
     const std::string ppm = scratch("frame.ppm");
     std::remove(ppm.c_str());
-    const ToolRun r = run("--pcx " + quoted(sheet_path()) + " --out " + quoted(ppm));
+    const ProgramRun r = run("--pcx " + quoted(sheet_path()) + " --out " + quoted(ppm));
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<uint8_t> img = read_file(ppm);
+    const std::vector<uint8_t> img = read_bytes(ppm);
     const std::string header = "P6\n640 480\n255\n";
     ASSERT_EQ(img.size(), header.size() + W * H * 3);
     ASSERT_EQ(std::string(img.begin(), img.begin() + header.size()), header);
@@ -288,7 +262,7 @@ TEST(RenderTool, PngImageDecodesToThePpmPicture) {
     ASSERT_EQ(run(args + " --out " + quoted(png)).status, 0);
     ASSERT_EQ(run(args + " --out " + quoted(ppm)).status, 0);
     ASSERT_EQ(std::system(("pngtopnm " + quoted(png) + " >" + quoted(back) + " 2>/dev/null").c_str()), 0);
-    const std::vector<uint8_t> a = read_file(ppm), b = read_file(back);
+    const std::vector<uint8_t> a = read_bytes(ppm), b = read_bytes(back);
     ASSERT_GT(a.size(), 15u);
     // Compare the pixels; the two headers may space their fields apart differently.
     ASSERT_GE(b.size(), static_cast<size_t>(W * H * 3));
@@ -305,7 +279,7 @@ TEST(RenderTool, UsageErrorsExit64WithAMessage) {
         "--out frame.bmp",  "--raw",             "stray",
     };
     for (const char *args : bad) {
-        const ToolRun r = run(args);
+        const ProgramRun r = run(args);
         EXPECT_EQ(r.status, 64) << args;
         EXPECT_NE(r.err.find("bv-render: "), std::string::npos) << args;
         EXPECT_NE(r.err.find("usage: bv-render"), std::string::npos) << args;
@@ -313,7 +287,7 @@ TEST(RenderTool, UsageErrorsExit64WithAMessage) {
 }
 
 TEST(RenderTool, ADisplayThatCannotStartExits1) {
-    const ToolRun r = run("--pcx " + quoted(sheet_path()), "SDL_VIDEODRIVER=no-such-driver");
+    const ProgramRun r = run("--pcx " + quoted(sheet_path()), "SDL_VIDEODRIVER=no-such-driver");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("bv-render: cannot start the display"), std::string::npos) << r.err;
 }
@@ -322,11 +296,11 @@ TEST(RenderTool, AMissingImageIsNamedAndTheFrameStillWritten) {
     const std::string missing = scratch("no-such.pcx");
     const std::string raw = scratch("blank.raw");
     std::remove(raw.c_str());
-    const ToolRun r = run("--pcx " + quoted(missing) + " --raw " + quoted(raw));
+    const ProgramRun r = run("--pcx " + quoted(missing) + " --raw " + quoted(raw));
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("cannot read " + missing), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("result 1"), std::string::npos) << r.err;
-    EXPECT_EQ(read_file(raw).size(), static_cast<size_t>(W * H * 2));
+    EXPECT_EQ(read_bytes(raw).size(), static_cast<size_t>(W * H * 2));
 }
 
 }  // namespace
