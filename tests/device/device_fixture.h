@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "brivondel.h"
+#include "library_state.h"
 #include "platform/platform.h"
 #include "state.h"
 
@@ -22,22 +23,13 @@ constexpr int32_t FLAGS_NO_DEVICE_Z = 9;
 
 class DeviceTest : public testing::Test {
 protected:
-    void SetUp() override {
-        bv_stop_display();
-        plat::test::reset();
-        bv_palette.log_palette = LogPalette{0x300, 256, {}};
-        bv_palette.saved_hpal = nullptr;
-        bv_display.result = 0;
-        bv_textures.current_texels = 0;
-        bv_textures.current_width = bv_textures.current_height = bv_textures.current_texel_bytes = 0;
-    }
+    void SetUp() override { bvtest::reset_library(); }
     void TearDown() override {
         while (bv_target.lock_depth > 0) bv::unlock_target();
         bv_free_texture(-1);
         if (zbuffer_ != nullptr) bv_free_zbuffer(zbuffer_);
         zbuffer_ = nullptr;
-        bv_stop_display();
-        plat::test::reset();
+        bvtest::reset_library();
     }
 
     // Starts a full-screen flipping display with these flags and selects

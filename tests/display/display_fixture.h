@@ -9,24 +9,14 @@
 #include <vector>
 
 #include "brivondel.h"
+#include "library_state.h"
 #include "platform/platform.h"
 #include "state.h"
 
 class DisplayTest : public testing::Test {
 protected:
-    void SetUp() override {
-        bv_stop_display();
-        plat::test::reset();
-        bv_palette.log_palette = LogPalette{0x300, 256, {}};
-        bv_palette.saved_hpal = nullptr;
-        bv_display.d3d = nullptr;
-        bv_display.zsurface = nullptr;
-    }
-    void TearDown() override {
-        while (bv_target.lock_depth > 0) bv::unlock_target();
-        bv_stop_display();
-        plat::test::reset();
-    }
+    void SetUp() override { bvtest::reset_library(); }
+    void TearDown() override { bvtest::reset_library(); }
 
     // Starts a full-screen flipping display and selects page 0.
     static void start_page(int32_t width, int32_t height, int32_t depth) {
