@@ -2,6 +2,10 @@
 // tests make up (each made-up device draws with the real renderer) and on
 // the real list: which device is taken, the z-buffer's depth, and the
 // fall-back to the software paths on every failure.
+#include <link.h>
+
+#include <set>
+
 #include "device_fixture.h"
 
 namespace {
@@ -227,6 +231,31 @@ TEST_F(DeviceSearch, TheRealListOffersTheRendererAsASoftwareOrAHardwareDevice) {
     bv_stop_display();
     // Flags 13 take only a hardware device: llvmpipe keeps the software paths.
     EXPECT_EQ(start(64, 48, 16, FLAGS_HARDWARE_Z), software ? 0 : 2);
+}
+
+// The shared objects mapped into this process, by file name.
+std::set<std::string> loaded_libraries() {
+    std::set<std::string> names;
+    dl_iterate_phdr(
+        [](dl_phdr_info *info, size_t, void *out) {
+            if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0')
+                static_cast<std::set<std::string> *>(out)->insert(info->dlpi_name);
+            return 0;
+        },
+        &names);
+    return names;
+}
+
+// Mesa's driver, unloaded, would take with it the only pointers to blocks
+// it allocated, and the next start would load it (and LLVM) again.
+TEST_F(DeviceSearch, StoppingTheDisplayKeepsTheOpenGLDriverLoaded) {
+    ASSERT_GT(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 0);
+    const std::set<std::string> with_device = loaded_libraries();
+    bv_stop_display();
+    const std::set<std::string> after_stop = loaded_libraries();
+    for (const std::string &name : with_device) EXPECT_EQ(after_stop.count(name), 1u) << name << " was unloaded";
+    ASSERT_GT(start(64, 48, 16, FLAGS_ANY_DEVICE_Z), 0);
+    EXPECT_EQ(loaded_libraries(), with_device) << "a second start loads nothing new";
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // shader that draws pre-transformed fans, and the list of devices. The one
 // device listed is the context's renderer: Mesa's llvmpipe, softpipe and
 // swrast are software devices, any other renderer is a hardware device.
+#include <dlfcn.h>
+#include <link.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -120,6 +123,24 @@ void build_vertex_input(Interface3D *d) {
     glEnableVertexAttribArray(1);
 }
 
+// Once a context exists, every library loaded so far (the OpenGL driver and
+// what it brought in, LLVM for llvmpipe) stays loaded for the life of the
+// process. Unloading Mesa's driver when the display stops loses the blocks
+// only its own globals pointed to, a little more each start and stop, and
+// the next start would load it all again.
+void keep_loaded_libraries() {
+    std::vector<std::string> names;
+    dl_iterate_phdr(
+        [](dl_phdr_info *info, size_t, void *out) {
+            if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0')
+                static_cast<std::vector<std::string> *>(out)->push_back(info->dlpi_name);
+            return 0;
+        },
+        &names);
+    // Outside the iteration, which holds the loader's lock.
+    for (const std::string &name : names) dlopen(name.c_str(), RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 bool open_context(Interface3D *d) {
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
@@ -132,6 +153,7 @@ bool open_context(Interface3D *d) {
     d->context = SDL_GL_CreateContext(d->window);
     SDL_GL_ResetAttributes();
     if (d->context == nullptr) return false;
+    keep_loaded_libraries();
     if (SDL_GL_MakeCurrent(d->window, d->context) != 0) return false;
     const auto *renderer = reinterpret_cast<const char *>(glGetString(GL_RENDERER));
     d->renderer = renderer != nullptr ? renderer : "";
