@@ -17,11 +17,6 @@ bv-render exits 0 with no sanitizer report and the median of the last
 quarter of the samples lies less than 5% above the median of the second
 quarter (the first is start-up; single samples wander with the sanitizer's
 quarantine).
-
-Shared libraries stay loaded to the end (a preloaded dlclose that does
-nothing): Mesa's driver, unloaded when the display stops, keeps a block in
-its own globals, and once those are unmapped LeakSanitizer would call the
-block lost in an "<unknown module>". --let-libraries-unload shows that.
 """
 import argparse
 import os
@@ -66,24 +61,6 @@ def key_script(frames, rng):
     return ",".join(steps), len(steps)
 
 
-# A dlclose that keeps every library mapped, so that LeakSanitizer still
-# sees what their globals hold when the process ends.
-KEEP_LOADED_C = "int dlclose(void *handle) { (void)handle; return 0; }\n"
-
-
-def keep_libraries_loaded(program, workdir):
-    """LD_PRELOAD for `program`: its sanitizer runtime first (it must come
-    first when the program links it dynamically), then the dlclose shim."""
-    source = os.path.join(workdir, "keep_loaded.c")
-    shim = os.path.join(workdir, "keep_loaded.so")
-    with open(source, "w") as f:
-        f.write(KEEP_LOADED_C)
-    subprocess.run(["cc", "-shared", "-fPIC", "-o", shim, source], check=True)
-    ldd = subprocess.run(["ldd", program], capture_output=True, text=True).stdout
-    runtime = re.search(r"libasan\.so\S*\s+=>\s+(\S+)", ldd)
-    return " ".join(([runtime.group(1)] if runtime else []) + [shim])
-
-
 def rss_kib(pid):
     try:
         with open(f"/proc/{pid}/status") as f:
@@ -99,7 +76,6 @@ def main():
     ap.add_argument("--frames", type=int, default=100000)
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--display-flags", default=None)
-    ap.add_argument("--let-libraries-unload", action="store_true")
     args = ap.parse_args()
 
     script, steps = key_script(args.frames, random.Random(args.seed))
@@ -108,8 +84,6 @@ def main():
     env.setdefault("ASAN_OPTIONS", "detect_leaks=1:abort_on_error=1")
     env.setdefault("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1")
     out = tempfile.mkdtemp()
-    if not args.let_libraries_unload:
-        env["LD_PRELOAD"] = keep_libraries_loaded(os.path.abspath(args.bv_render), out)
     cmd = [os.path.abspath(args.bv_render), "--keys", script, "--out", os.path.join(out, "last.png")]
     if args.display_flags is not None:
         cmd += ["--display-flags", args.display_flags]
