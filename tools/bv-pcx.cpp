@@ -11,7 +11,6 @@
 // timing the process measures the decoder rather than the start-up; the
 // result is that of the last load, or the first that failed, and 0 when
 // the file was never loaded.
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -49,9 +48,7 @@ Options parse_options(int argc, char **argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--depth") {
-            const char *v = option_value(argc, argv, i);
-            if (!parse_int(v, 0, 64, o.depth) || (o.depth != 8 && o.depth != 16 && o.depth != 24 && o.depth != 32))
-                usage_error(std::string("--depth must be 8, 16, 24 or 32, not '") + v + "'");
+            o.depth = depth_option(argc, argv, i);
         } else if (arg == "--rgb555") {
             o.rgb555 = true;
         } else if (arg == "--size") {

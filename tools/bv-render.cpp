@@ -11,7 +11,6 @@
 // --show-device prints "device kind K" after start-up (0: the library's own
 // scan converters, 1 or 2: a software or hardware 3D device). Usage
 // errors exit 64, a display that cannot start exits 1.
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -120,11 +119,7 @@ Options parse_options(int argc, char **argv) {
         if (arg == "--pcx") {
             o.pcx = option_value(argc, argv, i);
         } else if (arg == "--depth") {
-            const char *v = option_value(argc, argv, i);
-            int32_t d = 0;
-            if (!parse_int(v, 0, 64, d) || (d != 8 && d != 16 && d != 24 && d != 32))
-                usage_error(std::string("--depth must be 8, 16, 24 or 32, not '") + v + "'");
-            o.start.depth = d;
+            o.start.depth = depth_option(argc, argv, i);
         } else if (arg == "--rgb555") {
             o.rgb555 = true;
         } else if (arg == "--flags") {

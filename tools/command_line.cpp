@@ -49,4 +49,12 @@ const char *option_value(int argc, char **argv, int &i) {
     return argv[++i];
 }
 
+int32_t depth_option(int argc, char **argv, int &i) {
+    const char *v = option_value(argc, argv, i);
+    int32_t depth = 0;
+    if (!parse_int(v, 0, 64, depth) || (depth != 8 && depth != 16 && depth != 24 && depth != 32))
+        usage_error(std::string("--depth must be 8, 16, 24 or 32, not '") + v + "'");
+    return depth;
+}
+
 }  // namespace bvtools

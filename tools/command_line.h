@@ -30,6 +30,8 @@ bool parse_pair(const char *text, char sep, long long lo, long long hi, int32_t 
 
 // The value after option argv[i] (advancing i), or a usage error.
 const char *option_value(int argc, char **argv, int &i);
+// The value of a --depth option: a page depth, 8, 16, 24 or 32.
+int32_t depth_option(int argc, char **argv, int &i);
 
 }  // namespace bvtools
 

@@ -9,9 +9,9 @@ using fuzzreg::FuzzReplay;
 template <class Run>
 void replay_all(const std::string &target, Run run) {
     const auto files = fuzzreg::inputs_of(target);
-    ASSERT_FALSE(files.empty()) << "no inputs for " << target << " under " << fuzzreg::source_dir();
+    ASSERT_FALSE(files.empty()) << "no inputs for " << target << " under " << bvtest::source_dir();
     for (const auto &path : files) {
-        const std::vector<uint8_t> bytes = fuzzreg::read_bytes(path);
+        const std::vector<uint8_t> bytes = bvtest::read_bytes(path.string());
         const fuzz::Outcome o = run(bytes.data(), bytes.size());
         EXPECT_EQ(o.violation, "") << path.filename().string();
     }

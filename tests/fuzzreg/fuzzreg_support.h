@@ -19,17 +19,13 @@
 
 namespace fuzzreg {
 
-inline std::filesystem::path source_dir() { return bvtest::source_dir(); }
-
-inline std::vector<uint8_t> read_bytes(const std::filesystem::path &path) { return bvtest::read_bytes(path.string()); }
-
 // Every file of a target's seed corpus and of its findings. The device
 // target has no seeds of its own: it reads the polygon target's.
 inline std::vector<std::filesystem::path> inputs_of(const std::string &target) {
     std::vector<std::filesystem::path> files;
     const std::string seeds = target == "device" ? "poly" : target;
     for (const std::string &sub : {"tests/fuzz/corpus/" + seeds, "tests/fuzzreg/inputs/" + target}) {
-        const std::filesystem::path dir = source_dir() / sub;
+        const std::filesystem::path dir = std::filesystem::path(bvtest::source_dir()) / sub;
         if (!std::filesystem::is_directory(dir)) continue;
         for (const auto &entry : std::filesystem::directory_iterator(dir))
             if (entry.is_regular_file()) files.push_back(entry.path());
@@ -39,9 +35,9 @@ inline std::vector<std::filesystem::path> inputs_of(const std::string &target) {
 }
 
 inline std::vector<uint8_t> finding(const std::string &target, const std::string &name) {
-    const std::filesystem::path path = source_dir() / "tests/fuzzreg/inputs" / target / name;
+    const std::filesystem::path path = std::filesystem::path(bvtest::source_dir()) / "tests/fuzzreg/inputs" / target / name;
     EXPECT_TRUE(std::filesystem::is_regular_file(path)) << path;
-    return read_bytes(path);
+    return bvtest::read_bytes(path.string());
 }
 
 // The display the cases draw on goes away with the suite, window and all.

@@ -1,15 +1,11 @@
 // bv-render run as a program: whole frames checked pixel by pixel against
 // pictures worked out by hand from the face sheet's design and the cube's
 // projection, at every page depth, and its command line.
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,7 +18,7 @@ namespace {
 
 using bvtest::ProgramRun;
 using bvtest::read_bytes;
-constexpr auto quoted = bvtest::shell_quoted;
+using bvtest::shell_quoted;
 
 using face_sheet::Quadrant;
 using face_sheet::Rgb;
@@ -49,14 +45,14 @@ std::string sheet_path() {
 
 // Runs bv-render with these arguments (and an optional environment prefix).
 ProgramRun run(const std::string &args, const std::string &env = "") {
-    return bvtest::run_program(env + " " + quoted(tool()) + " " + args);
+    return bvtest::run_program(env + " " + shell_quoted(tool()) + " " + args);
 }
 
 // Renders with the face sheet and returns the raw page bytes.
 std::vector<uint8_t> render_raw(const std::string &args) {
     const std::string raw = scratch("frame.raw");
     std::remove(raw.c_str());
-    const ProgramRun r = run("--pcx " + quoted(sheet_path()) + " --raw " + quoted(raw) + " " + args);
+    const ProgramRun r = run("--pcx " + shell_quoted(sheet_path()) + " --raw " + shell_quoted(raw) + " " + args);
     EXPECT_EQ(r.status, 0) << r.err;
     return read_bytes(raw);
 }
@@ -240,7 +236,7 @@ TEST(RenderTool, AffineRenderFlagsDrawTheFacingSquareAlike) {
 TEST(RenderTool, PpmImageWidensTheSixteenBitPixels) {
     const std::string ppm = scratch("frame.ppm");
     std::remove(ppm.c_str());
-    const ProgramRun r = run("--pcx " + quoted(sheet_path()) + " --out " + quoted(ppm));
+    const ProgramRun r = run("--pcx " + shell_quoted(sheet_path()) + " --out " + shell_quoted(ppm));
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<uint8_t> img = read_bytes(ppm);
     const std::string header = "P6\n640 480\n255\n";
@@ -258,10 +254,10 @@ TEST(RenderTool, PpmImageWidensTheSixteenBitPixels) {
 TEST(RenderTool, PngImageDecodesToThePpmPicture) {
     if (std::system("command -v pngtopnm >/dev/null 2>&1") != 0) GTEST_SKIP() << "pngtopnm (netpbm) is not installed";
     const std::string png = scratch("frame.png"), ppm = scratch("frame2.ppm"), back = scratch("decoded.ppm");
-    const std::string args = "--pcx " + quoted(sheet_path()) + " --keys shift+y*4,x*2";
-    ASSERT_EQ(run(args + " --out " + quoted(png)).status, 0);
-    ASSERT_EQ(run(args + " --out " + quoted(ppm)).status, 0);
-    ASSERT_EQ(std::system(("pngtopnm " + quoted(png) + " >" + quoted(back) + " 2>/dev/null").c_str()), 0);
+    const std::string args = "--pcx " + shell_quoted(sheet_path()) + " --keys shift+y*4,x*2";
+    ASSERT_EQ(run(args + " --out " + shell_quoted(png)).status, 0);
+    ASSERT_EQ(run(args + " --out " + shell_quoted(ppm)).status, 0);
+    ASSERT_EQ(std::system(("pngtopnm " + shell_quoted(png) + " >" + shell_quoted(back) + " 2>/dev/null").c_str()), 0);
     const std::vector<uint8_t> a = read_bytes(ppm), b = read_bytes(back);
     ASSERT_GT(a.size(), 15u);
     // Compare the pixels; the two headers may space their fields apart differently.
@@ -287,7 +283,7 @@ TEST(RenderTool, UsageErrorsExit64WithAMessage) {
 }
 
 TEST(RenderTool, ADisplayThatCannotStartExits1) {
-    const ProgramRun r = run("--pcx " + quoted(sheet_path()), "SDL_VIDEODRIVER=no-such-driver");
+    const ProgramRun r = run("--pcx " + shell_quoted(sheet_path()), "SDL_VIDEODRIVER=no-such-driver");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("bv-render: cannot start the display"), std::string::npos) << r.err;
 }
@@ -296,7 +292,7 @@ TEST(RenderTool, AMissingImageIsNamedAndTheFrameStillWritten) {
     const std::string missing = scratch("no-such.pcx");
     const std::string raw = scratch("blank.raw");
     std::remove(raw.c_str());
-    const ProgramRun r = run("--pcx " + quoted(missing) + " --raw " + quoted(raw));
+    const ProgramRun r = run("--pcx " + shell_quoted(missing) + " --raw " + shell_quoted(raw));
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("cannot read " + missing), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("result 1"), std::string::npos) << r.err;
