@@ -24,17 +24,6 @@ bool display_is_named() {
     return (x11 != nullptr && x11[0] != '\0') || (wayland != nullptr && wayland[0] != '\0');
 }
 
-// The window records no reason of its own: opening the display object
-// meets the same refusal and says why.
-const char *WindowFailureReason() {
-    BvPlatDisplay *display = nullptr;
-    if (plat::create_display(&display) == plat::OK) {
-        plat::release_display(display);
-        return "the window could not be made";
-    }
-    return DisplayFailureReason();
-}
-
 // Redraw whenever no event waits and the application is active. A call
 // that drew nothing, or an inactive application, pauses briefly instead of
 // spinning a core: nothing on screen can change before the next event.
@@ -70,7 +59,7 @@ int main() {
     plat::WindowSpec spec{"Zarvel", "BVzarvelx", 640, 480, true};
     BvPlatWindow *window = plat::create_window(spec);
     if (window == nullptr) {
-        std::fprintf(stderr, "zarvel: cannot start the display: %s\n", WindowFailureReason());
+        std::fprintf(stderr, "zarvel: cannot start the display: %s\n", DisplayFailureReason());
         return 1;
     }
     // The display takes the focused window for full-screen operation.

@@ -38,7 +38,8 @@ constexpr int32_t ERR_NOT_LOCKED = static_cast<int32_t>(0x88760248u);
 int32_t create_display(BvPlatDisplay **out);
 void release_display(BvPlatDisplay *display);
 
-// Why the last create_display failed, in one line; "" when it did not.
+// Why the last create_display or create_window failed, in one line; ""
+// when it did not.
 const char *last_error();
 
 // Bits per pixel of the desktop.

@@ -94,6 +94,19 @@ TEST_F(Platform, PaletteRunsAreClampedToTheTable) {
     plat::delete_window_palette(w);
 }
 
+// SDL refuses windows over 16384 pixels a side; the refusal carries its
+// reason, and the next window made clears it.
+TEST_F(Platform, AWindowThatCannotBeMadeSaysWhy) {
+    plat::WindowSpec huge{"huge", "BVtest", 20000, 32, false};
+    EXPECT_EQ(plat::create_window(huge), nullptr);
+    EXPECT_STREQ(plat::last_error(), "the window could not be made: Window is too large.");
+    plat::WindowSpec small{"small", "BVtest", 32, 32, false};
+    BvPlatWindow *window = plat::create_window(small);
+    ASSERT_NE(window, nullptr);
+    EXPECT_STREQ(plat::last_error(), "");
+    plat::destroy_window(window);
+}
+
 TEST_F(Platform, DisplayNeedsExclusiveModeForAMode) {
     BvPlatDisplay *display = nullptr;
     ASSERT_EQ(plat::create_display(&display), plat::OK);

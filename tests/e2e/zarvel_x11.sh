@@ -53,6 +53,7 @@ trap 'exit 130' INT TERM
 fail() {
   echo "FAIL: $*"
   if [ -s "$work/zarvel.log" ]; then echo "--- zarvel's output:"; cat "$work/zarvel.log"; fi
+  if [ -s "$work/xvfb.log" ]; then echo "--- Xvfb's output (last lines):"; tail -n 20 "$work/xvfb.log"; fi
   exit 1
 }
 pass() { echo "ok: $*"; }
@@ -97,11 +98,30 @@ window=""
 # SDL may replace its first window while setting up; take the one shown.
 find_window() { window=$(xdotool search --onlyvisible --class '^BVzarvelx$' | tail -n1); [ -n "$window" ]; }
 
-start_zarvel() {
+zarvel_ended() { ! kill -0 "$zpid" 2>/dev/null; }
+window_or_end() { find_window || zarvel_ended; }
+
+# launch_zarvel FOLDER: starts zarvel there; true once its window shows,
+# false when it ends first or no window shows within 60 s.
+launch_zarvel() {
   (cd "$1" && exec env SDL_VIDEODRIVER=x11 timeout 120 "$zarvel") >"$work/zarvel.log" 2>&1 &
   zpid=$!
   pids+=("$zpid")
-  wait_for 60 find_window || fail "no window of class BVzarvelx appeared within 60 s"
+  wait_for 60 window_or_end
+  find_window
+}
+
+# The sanitized zarvel has once been refused its window on a loaded CI
+# machine, and never here; such a refusal is printed and the start tried
+# once more, so that only a refusal that repeats fails the test.
+start_zarvel() {
+  launch_zarvel "$1" && return 0
+  if zarvel_ended && grep -q "cannot start the display" "$work/zarvel.log"; then
+    echo "note: zarvel's start was refused, trying once more: $(cat "$work/zarvel.log")"
+    launch_zarvel "$1" && return 0
+  fi
+  zarvel_ended && fail "zarvel ended before its window appeared"
+  fail "no window of class BVzarvelx appeared within 60 s"
 }
 
 # expect_exit_after KEY: the key ends zarvel with status 0 within two seconds.

@@ -19,6 +19,7 @@
 namespace plat::sdl {
 
 Hooks hooks;
+std::string last_failure;
 BvPlatDisplay *current_display = nullptr;
 int64_t flip_count = 0;
 std::vector<uint32_t> presented;
@@ -27,7 +28,6 @@ int32_t presented_width = 0, presented_height = 0;
 namespace {
 
 bool video_open = false;
-std::string last_failure;
 
 struct Clipper {
     BvPlatWindow *window;
@@ -346,7 +346,10 @@ bool acquire_video() {
     // Flips write the window's own framebuffer, never an OpenGL texture
     // standing in for it: the 3D device keeps OpenGL to itself.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        last_failure = std::string("no video: ") + SDL_GetError();
+        return false;
+    }
     video_open = true;
     return true;
 }
@@ -362,10 +365,7 @@ using namespace plat::sdl;
 int32_t create_display(BvPlatDisplay **out) {
     if (out == nullptr) return ERR_INVALID;
     *out = nullptr;
-    if (!acquire_video()) {
-        last_failure = std::string("no video: ") + SDL_GetError();
-        return ERR_NO_VIDEO;
-    }
+    if (!acquire_video()) return ERR_NO_VIDEO;
     last_failure.clear();
     auto *d = new BvPlatDisplay{};
     current_display = d;

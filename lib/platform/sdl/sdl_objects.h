@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -66,8 +67,11 @@ struct Hooks {
 };
 extern Hooks hooks;
 
-// Opens SDL's video system. It stays open until the process ends, so
-// release_video only marks the end of one use.
+// Why the last display or window could not be made, in one line.
+extern std::string last_failure;
+
+// Opens SDL's video system (or records why not in last_failure). It stays
+// open until the process ends, so release_video only marks the end of one use.
 bool acquire_video();
 void release_video();
 

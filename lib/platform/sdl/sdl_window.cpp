@@ -104,7 +104,11 @@ BvPlatWindow *make_window(const char *title, int32_t width, int32_t height, uint
     if (!acquire_video()) return nullptr;
     SDL_Window *sdl = SDL_CreateWindow(title != nullptr ? title : "", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                        std::max(width, 1), std::max(height, 1), sdl_flags);
-    if (sdl == nullptr) return nullptr;
+    if (sdl == nullptr) {
+        last_failure = std::string("the window could not be made: ") + SDL_GetError();
+        return nullptr;
+    }
+    last_failure.clear();
     auto *w = new BvPlatWindow{};
     w->sdl = sdl;
     live_windows.push_back(w);
