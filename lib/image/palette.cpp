@@ -98,12 +98,16 @@ Region clip_region() {
     return r;
 }
 
+// A clip rectangle that is empty or wholly off the page leaves no pixels.
+bool region_is_empty(const Region &r) { return r.x1 < r.x0 || r.y1 < r.y0; }
+
 uint8_t *region_row(const Region &r, int32_t y) {
     return bv_target.base + static_cast<std::ptrdiff_t>(y) * bv_target.pitch + r.x0;
 }
 
 void count_region_pixels(const Region &r, Reduction &red) {
     std::fill(std::begin(red.counts), std::end(red.counts), 0u);
+    if (region_is_empty(r)) return;
     for (int32_t y = r.y0; y <= r.y1; ++y) {
         const uint8_t *row = region_row(r, y);
         for (int32_t x = 0; x <= r.x1 - r.x0; ++x) ++red.counts[row[x]];
@@ -176,6 +180,7 @@ void move_colours_to_run(uint8_t *rgb, int32_t start, int32_t count) {
 }
 
 void remap_region_pixels(const Region &r, const Reduction &red, int32_t start) {
+    if (region_is_empty(r)) return;
     uint8_t table[256];
     for (int32_t v = 0; v < 256; ++v) table[v] = static_cast<uint8_t>(red.map[v] + start);
     for (int32_t y = r.y0; y <= r.y1; ++y) {
@@ -187,8 +192,9 @@ void remap_region_pixels(const Region &r, const Reduction &red, int32_t start) {
 Reduction reduction_tables;
 
 void reduce_locked_page(int32_t start, int32_t count, uint8_t *rgb) {
+    // An empty region has no pixels to count or remap, but its colour
+    // table still moves to the run, as the reader relies on.
     const Region region = clip_region();
-    if (region.x1 < region.x0 || region.y1 < region.y0) return;
     Reduction &red = reduction_tables;
     count_region_pixels(region, red);
     for (int32_t v = 0; v < 256; ++v) red.map[v] = static_cast<uint8_t>(v);
@@ -270,6 +276,11 @@ int32_t bv_reduce_colors(int32_t start, int32_t count, uint8_t *rgb) {
 }
 
 int32_t bv_delete_palette(bv_hpalette palette) {
-    if (palette != nullptr) plat::delete_window_palette(palette);
+    if (palette == nullptr) return 0;
+    // Forget the palette wherever the library holds it, so that later
+    // palette changes and the stop never reach the freed object.
+    if (bv_palette.current_hpal == palette) bv_palette.current_hpal = nullptr;
+    if (bv_palette.saved_hpal == palette) bv_palette.saved_hpal = nullptr;
+    plat::delete_window_palette(palette);
     return 0;
 }

@@ -16,10 +16,11 @@ constexpr uint32_t MAX_VERTICES_UNCLIPPED = bv::WORK_AREA_SIZE / (sizeof(Vertex3
 constexpr uint32_t MAX_VERTICES_CLIPPED = 182;
 constexpr uint32_t IO_BUFFER_TEXCOORDS = bv::IO_BUFFER_SIZE / sizeof(TexCoord);
 
-// Projected coordinates stay strictly inside +-2^30, so that differences
-// of two of them, and the origin offsets the scan converters add, fit the
-// walkers' 32-bit arithmetic.
-constexpr double PROJECTED_LIMIT = 1073741824.0;
+// Screen points are 32-bit. The walkers hold columns, rows and their
+// differences in 64 bits, so any point that fits draws; a scaled value
+// beyond 2^32 cannot fit whatever the centre, and is refused before it is
+// converted.
+constexpr double SCALED_LIMIT = 4294967296.0;
 
 static_assert(MAX_VERTICES_UNCLIPPED == 320);
 static_assert(MAX_VERTICES_CLIPPED * sizeof(Vertex3) + (MAX_VERTICES_CLIPPED + 1) * (sizeof(Vertex3) + sizeof(ScreenPoint)) <=
@@ -65,12 +66,12 @@ bool crossing(const Vertex3 &p, const Vertex3 &q, const TexCoord &tp, const TexC
 }
 
 // Nearest integer (ties to even) of a projected coordinate plus the centre,
-// or false when it is not finite or leaves the walkers' range.
+// or false when it is not finite or does not fit in 32 bits.
 bool projected_coordinate(double scaled, int32_t centre, int32_t *out) {
     const double nearest = std::nearbyint(scaled);
-    if (!(std::fabs(nearest) < PROJECTED_LIMIT)) return false;
+    if (!(std::fabs(nearest) <= SCALED_LIMIT)) return false;
     const int64_t value = static_cast<int64_t>(nearest) + centre;
-    if (value <= -static_cast<int64_t>(PROJECTED_LIMIT) || value >= static_cast<int64_t>(PROJECTED_LIMIT)) return false;
+    if (value < INT32_MIN || value > INT32_MAX) return false;
     *out = static_cast<int32_t>(value);
     return true;
 }

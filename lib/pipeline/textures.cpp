@@ -16,8 +16,7 @@ constexpr int64_t MAX_TABLE_BYTES = UINT32_MAX;
 bool device_form() { return bv_display.device_kind == 1 || bv_display.device_kind == 2; }
 
 // Bytes per texel of the blocks read from the current page; 0 with no page
-// selected, which matches no page, so such a texture is never drawn by the
-// software scan converters.
+// selected: such a texture takes the texel size of the page it is drawn on.
 int32_t current_page_texel_bytes() {
     if (bv_target.page == -1) return 0;
     switch (bv_target.bits_per_pixel) {

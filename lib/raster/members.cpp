@@ -70,7 +70,9 @@ bool current_texture(int32_t pixel_bytes, raster::TextureView *out) {
     if (bv_display.device_kind > 0) return false;
     if (t.current_texels == 0 || t.current_width <= 0 || t.current_height <= 0) return false;
     const int32_t texel_bytes = pixel_bytes == 4 ? 3 : pixel_bytes;
-    if (t.current_texel_bytes != texel_bytes) return false;
+    // A texture defined with no page selected recorded no texel size and
+    // takes that of the page it is drawn on.
+    if (t.current_texel_bytes != 0 && t.current_texel_bytes != texel_bytes) return false;
     out->texels = reinterpret_cast<const uint8_t *>(t.current_texels);
     out->width = t.current_width;
     out->height = t.current_height;

@@ -183,8 +183,8 @@ inline void run_palette_input(const uint8_t *data, size_t size) {
         }
         check(bv_target.lock_depth == 0, "the page lock was left held");
     }
-    bv_palette.current_hpal = nullptr;  // bv_delete_palette does not forget it yet
     for (bv_hpalette p : made) bv_delete_palette(p);
+    check(bv_palette.current_hpal == nullptr, "a deleted palette is still current");
 }
 
 // Up to 32 texture table operations; blocks live to the end, as a freed texture stays current.

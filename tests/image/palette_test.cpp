@@ -67,8 +67,11 @@ TEST(Palette, UseRemembersTheWindowsFirstPaletteOnce) {
     EXPECT_TRUE(bv_palette.current_hpal == a && first != nullptr && first != a);
     EXPECT_EQ(bv_use_palette(b), 0);
     EXPECT_TRUE(bv_palette.current_hpal == b && bv_palette.saved_hpal == first);
-    // The window's first palette goes back before ours are deleted: current_hpal never points at a freed one.
-    bv_use_palette(first), bv_set_dc(nullptr), bv_delete_palette(a), bv_delete_palette(b), plat::destroy_window(window);
+    // Deleting a palette the library holds forgets it there, so that nothing later reaches the freed object.
+    bv_delete_palette(b);
+    EXPECT_TRUE(bv_palette.current_hpal == nullptr && bv_palette.saved_hpal == first);
+    bv_use_palette(a), bv_delete_palette(a), bv_set_dc(nullptr), plat::destroy_window(window);
+    EXPECT_TRUE(bv_palette.current_hpal == nullptr && bv_palette.saved_hpal == first);
     EXPECT_EQ(bv_delete_palette(nullptr), 0);
     bvtest::reset_library();
 }
@@ -147,6 +150,9 @@ TEST(Palette, ReduceColors) {
         // 0 -> 4, 8 -> 4, 12 -> 16, 20 -> 16: the first closest pairs in turn.
         {"200 + 100 cut to 200 + 56", sixty, {}, 200, 100, sixty_reduced, {{199, black}, {200, {4, 251, 7}}, {201, {16, 239, 7}}}},
         {"-1 + 2 cut to 0 + 1", {0, 4, 8}, {}, -1, 2, {0, 0, 0}, {{0, {4, 251, 7}}}},
+        // No pixel to count or renumber, but the table still moves up to the run.
+        {"an empty clip rectangle", {3, 200}, {}, 10, 236, {3, 200},
+         {{10, {0, 255, 7}}, {245, {235, 20, 7}}, {0, black}, {9, black}, {246, black}, {255, black}}, 5},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -153,16 +153,17 @@ TEST(Stages, ClippingToTheNearPlane) {
     }
 }
 
-TEST(Stages, ProjectionRoundsHalvesToEvenBeforeAddingTheCentreAndStaysInside2To30) {
-    constexpr double MAX = 1073741823.0, h = 0.5 / 320, h3 = 1.5 / 320, h5 = 2.5 / 320;  // h * 320 is exactly 0.5
+TEST(Stages, ProjectionRoundsHalvesToEvenBeforeAddingTheCentreAndFitsIn32Bits) {
+    constexpr double MAX = 2147483647.0, h = 0.5 / 320, h3 = 1.5 / 320, h5 = 2.5 / 320;  // h * 320 is exactly 0.5
     constexpr int64_t NO = INT64_MIN;
     const struct { Vertex3 in; double scale; int32_t cx, cy; int64_t x, y = 0; } cases[] = {
         {{20, -20, 80}, 320, 320, 240, 400, 320}, {{123, -456, 7}, 0, 0, 0, 0, 0},  // the demo's view; no viewport yet
         {{h, -h, 1}, 320, 320, 240, 320, 240}, {{h3, -h3, 1}, 320, 320, 240, 322, 242},  // 0.5 to 0, 1.5 to 2
         {{h5, -h5, 1}, 320, 320, 240, 322, 242}, {{-h, h3, 1}, 320, 320, 240, 320, 238},  // 2.5 to 2; y upwards
-        {{MAX, MAX, 1}, 1, 0, 0, 1073741823, -1073741823}, {{-MAX, -MAX, 1}, 1, 0, 0, -1073741823, 1073741823},
-        {{MAX + 1, 0, 1}, 1, 0, 0, NO}, {{-MAX - 1, 0, 1}, 1, 0, 0, NO}, {{0, -MAX - 1, 1}, 1, 0, 0, NO},
-        {{MAX, 0, 1}, 1, 1, 0, NO}, {{1, 0, 1}, 1, INT32_MAX, 0, NO}, {{1, 0, 1}, 1, 0, INT32_MIN, NO},  // with centre
+        {{MAX, MAX, 1}, 1, 0, 0, INT32_MAX, -INT32_MAX}, {{-MAX - 1, -MAX, 1}, 1, 0, 0, INT32_MIN, INT32_MAX},
+        {{MAX + 1, 0, 1}, 1, 0, 0, NO}, {{-MAX - 2, 0, 1}, 1, 0, 0, NO}, {{0, -MAX - 1, 1}, 1, 0, 0, NO},
+        {{1e10, 0, 1}, 1, 0, 0, NO}, {{MAX, 0, 1}, 1, 1, 0, NO}, {{1, 0, 1}, 1, INT32_MAX, 0, NO},  // with centre
+        {{0, 1, 1}, 1, 0, INT32_MIN, NO}, {{0, 0, 1}, 1, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX},
     };
     for (const auto &c : cases) {
         ScreenPoint pt{};
@@ -196,11 +197,12 @@ const struct { int32_t flags; Vertex3 at; Verts v; uint32_t count; int64_t cover
     // Clipped, 24 bytes a vertex in and 32 out, one more out: 182 fit work_area, 183 do not; unclipped 320.
     {13, {0, 0, 100}, face(182), 182, 160 * 160}, {13, {0, 0, 100}, face(183), 183, 0},
     {5, {0, 0, 100}, face(320), 320, 160 * 160}, {5, {0, 0, 100}, face(321), 321, 0}, {13, {}, zigzag(182), 182, 0},
-    // Not finite after the transform, or projected beyond 2^30 (20 / 1e-9 * 320 pixels).
+    // Not finite after the transform, or projected beyond 32 bits (20 / 1e-9 * 320 pixels).
     {13, {1e308, 0, 100}, face(4, {1e308, -20, -20}), 4, 0}, {13, {0, NAN, 100}, face(4), 4, 0},
     {5, {0, 0, 20}, face(4, {20, -20, -20 + 1e-9}), 4, 0},
-    // +-1.3e8 / 41 * 320 = +-1.01e9, inside 2^30: the whole page, quickly.
+    // +-1.3e8 / 41 * 320 = +-1.01e9 and +-2.6e8 / 41 * 320 = +-2.03e9, inside 32 bits: the whole page, quickly.
     {5, {0, 0, 0}, {{1.3e8, -1.3e8, 41}, {-1.3e8, -1.3e8, 41}, {-1.3e8, 1.3e8, 41}, {1.3e8, 1.3e8, 41}}, 4, 640 * 480},
+    {5, {0, 0, 0}, {{2.6e8, -2.6e8, 41}, {-2.6e8, -2.6e8, 41}, {-2.6e8, 2.6e8, 41}, {2.6e8, 2.6e8, 41}}, 4, 640 * 480},
 };
 
 TEST_F(Draw, CoversWhatItShould) {
@@ -215,6 +217,15 @@ TEST_F(Draw, CoversWhatItShould) {
     }
     frame(13, 0, 0, 100), bv_draw_3d_poly(face(4).data(), nullptr, 4);
     EXPECT_EQ(page.drawn(), 0);
+}
+
+// A texture defined while no page is selected records no texel size and takes that of the page it is drawn on.
+TEST_F(Draw, ATextureDefinedWithNoPageSelectedDrawsOnThePage) {
+    bv_deselect_page(), bv_alloc_textures(1);
+    const int32_t handle = bv_define_texture(page.texels.data(), 64, 64);
+    bv_select_page(0), bv_select_texture(handle);
+    frame(13, 0, 0, 100), bv_draw_3d_poly(face(4).data(), FACE_TEX.data(), 4);
+    EXPECT_EQ(page.drawn(), 160 * 160);
 }
 
 TEST_F(Draw, TheArraysFollowEachOtherInTheStaticStorage) {

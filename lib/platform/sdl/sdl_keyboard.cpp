@@ -238,6 +238,12 @@ uint8_t virtual_key(SDL_Scancode sc, bool num_lock) {
     case SDL_SCANCODE_KP_PLUS: return 0x6B;
     case SDL_SCANCODE_KP_ENTER: return 0x0D;
     case SDL_SCANCODE_NONUSBACKSLASH: return 0xE2;
+    // The Japanese and Brazilian keys at set-1 codes 112-125.
+    case SDL_SCANCODE_INTERNATIONAL1: return 0xC1;
+    case SDL_SCANCODE_INTERNATIONAL2: return 0x15;
+    case SDL_SCANCODE_INTERNATIONAL3: return 0xDC;
+    case SDL_SCANCODE_INTERNATIONAL4: return 0x1C;
+    case SDL_SCANCODE_INTERNATIONAL5: return 0x1D;
     case SDL_SCANCODE_APPLICATION: return 0x5D;
     case SDL_SCANCODE_SYSREQ: return 0x2C;
     case SDL_SCANCODE_LCTRL: return 0xA2;
