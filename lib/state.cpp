@@ -37,8 +37,8 @@ void reset_image_buffer() {
     bv_image.image_buffer_size = IO_BUFFER_SIZE;
 }
 
-// The table's memory goes back; its address and count stay as recorded,
-// but nothing may reach the freed slots: the table reads as empty.
+// The table's memory goes back and its address and count are cleared, so
+// that nothing reaches the freed slots: the table reads as empty.
 void release_texture_table() {
     if (bv_textures.texture_table == nullptr) return;
     std::free(bv_textures.texture_table);

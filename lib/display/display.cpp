@@ -1,7 +1,7 @@
 // Display configuration, start-up and shutdown: the display object, the
 // full-screen mode or the shared desktop, the primary surface and its back
 // buffer (page 0), the pixel format record and the stock font's metrics.
-// The video library of the original system is not loaded: nothing calls it.
+// No video-playback library is loaded at start-up: nothing here calls one.
 #include <cstring>
 
 #include "platform/platform.h"
@@ -23,21 +23,21 @@ bool step_succeeded(int32_t platform_result) {
     return platform_result == plat::OK;
 }
 
-// Step 3: no page is registered yet. A restart keeps page 0, which still
+// No page is registered yet. A restart keeps page 0, which still
 // holds the live back buffer.
 void empty_page_slots(bool keep_page_zero) {
     for (int32_t i = keep_page_zero ? 1 : 0; i < 32; ++i) bv_pages.surface[i] = nullptr;
     for (int32_t i = 0; i < 256; ++i) bv_colors.color_map[i] = static_cast<uint8_t>(i);
 }
 
-// Step 4: 8-bit bitmaps carry palette indices on a palette desktop.
+// 8-bit bitmaps carry palette indices on a palette desktop.
 void choose_bitmap_palette_form(int32_t screen_depth) {
     const bool palette_desktop = screen_depth <= 8;
     bv_colors.dib_pal_indices = palette_desktop ? 1 : 0;
     bv_colors.dib_info_size = palette_desktop ? 552 : 1064;
 }
 
-// Step 5. A restart keeps the device and its kind as they are.
+// The drawing state starts afresh. A restart keeps the device and its kind as they are.
 void reset_drawing_state(bool restarting) {
     bv::drop_target_lock();
     bv_colors.color = 0;
@@ -64,7 +64,7 @@ bool create_display_object() {
     return true;
 }
 
-// Step 11: the channel masks, and for 16-bit modes the green layout.
+// The channel masks, and for 16-bit modes the green layout.
 bool record_pixel_format(int32_t depth) {
     plat::PixelFormat format{};
     if (!step_succeeded(plat::pixel_format(bv_display.primary, &format))) return false;
@@ -76,7 +76,7 @@ bool record_pixel_format(int32_t depth) {
     return true;
 }
 
-// Step 9: a window on the desktop's mode; no page is registered.
+// Windowed operation: a window on the desktop's mode; no page is registered.
 bool start_windowed() {
     BvPlatDisplay *display = bv_display.ddraw;
     if (!step_succeeded(plat::set_windowed(display, bv_display.window))) return false;
@@ -105,7 +105,7 @@ bool set_display_mode() {
     return step_succeeded(r);
 }
 
-// Step 10.8: the back buffer becomes page 0, clipped to the whole page.
+// The back buffer becomes page 0, clipped to the whole page.
 bool register_page_zero() {
     BvPlatSurface *back = nullptr;
     if (!step_succeeded(plat::back_buffer(bv_display.primary, &back))) return false;
@@ -123,7 +123,7 @@ bool register_page_zero() {
     return true;
 }
 
-// Step 10: the screen in the configured mode, with page flipping when
+// Full screen: the configured mode, with page flipping when
 // option bit 0 is set.
 bool start_fullscreen() {
     BvPlatDisplay *display = bv_display.ddraw;
@@ -150,13 +150,13 @@ bool start_fullscreen() {
     return true;
 }
 
-// Steps 12 to 14. A restart keeps the memory context it already has.
+// The memory drawing context, once the display is up. A restart keeps the one it already has.
 int32_t finish_start_up() {
     if (bv_display.memory_dc == nullptr) bv_display.memory_dc = plat::create_memory_context();
     return bv_display.device_kind;
 }
 
-// Shutdown steps 7 to 10: back to the desktop, then the palette, the
+// At shutdown: back to the desktop, then the palette, the
 // clipper, the surfaces and the display object, each holder cleared first.
 void release_display_objects() {
     BvPlatDisplay *display = bv_display.ddraw;
