@@ -62,9 +62,6 @@ int main() {
         std::fprintf(stderr, "zarvel: cannot start the display: %s\n", DisplayFailureReason());
         return 1;
     }
-    // The display takes the focused window for full-screen operation.
-    plat::show_window(window);
-
     const StartResult started = StartUp(window, StartOptions{});
     if (started.device_kind < 0) {
         std::fprintf(stderr, "zarvel: cannot start the display: %s\n", DisplayFailureReason());

@@ -41,6 +41,10 @@ void cut_face_textures() {
 StartResult StartUp(BvPlatWindow *window, const StartOptions &options) {
     StartResult result = {-1, -1};
     app.ready = 0;
+    // Showing the window comes first: the display takes the focused window
+    // for full-screen operation, and the activation that showing brings
+    // arrives while ready is 0, so nothing is flipped before the first frame.
+    if (window != nullptr && plat::show_window(window)) HandleEvent(plat::Event{plat::EventKind::Activate, 0});
     bv_config_display(DISPLAY_WIDTH, DISPLAY_HEIGHT, options.depth, options.display_flags);
     app.window_dc = window;
     bv_set_dc(app.window_dc);

@@ -138,10 +138,13 @@ struct WindowSpec {
     const char *title;
     const char *class_name;
     int32_t width, height;
-    bool fullscreen;            // borderless over the whole desktop
+    bool fullscreen;            // borderless, top-most, over the whole desktop from (0, 0)
 };
 BvPlatWindow *create_window(const WindowSpec &spec);
-void show_window(BvPlatWindow *window);
+// Shows the window and activates the application at once, as the window
+// system does while it shows a window: true when the application was not
+// active before. This activation is told by the result, never queued.
+bool show_window(BvPlatWindow *window);
 void destroy_window(BvPlatWindow *window);
 
 enum class EventKind {
@@ -297,6 +300,18 @@ struct MadeUpDevice {
     DeviceCaps hardware, software;
 };
 void set_device_list(const MadeUpDevice *devices, int32_t count);
+// Devices that replace the system's own enumeration, each described by the
+// EGL device extensions it lists (count < 0: the real enumeration again).
+// Each draws with a real device. Contexts made since the process started.
+struct SystemDeviceSpec {
+    const char *name;
+    const char *extensions;
+};
+void set_system_devices(const SystemDeviceSpec *devices, int32_t count);
+int64_t contexts_made();
+// Whether the newest 3D interface's context dithers, and clamps depth.
+bool device_dithers();
+bool device_clamps_depth();
 // The next n calls of create_3d, create_device or texture_handle fail.
 void fail_3d_creations(int32_t n);
 void fail_device_creations(int32_t n);
@@ -356,6 +371,8 @@ bool last_presented(uint32_t *pixels, int32_t width, int32_t height);
 // its picture as 0x00RRGGBB pixels, row after row (false when the size
 // differs or there is no window).
 bool window_size(int32_t *width, int32_t *height);
+// Where the window stands on the desktop and whether it stays on top.
+bool window_placement(BvPlatWindow *window, int32_t *x, int32_t *y, bool *on_top);
 bool window_picture(uint32_t *pixels, int32_t width, int32_t height);
 // Puts every hook back to its default (the RGB565 layout included) and
 // brings lost surfaces back.

@@ -60,6 +60,16 @@ bool window_picture(uint32_t *pixels, int32_t width, int32_t height) {
                              width * 4) == 0;
 }
 
+bool window_placement(BvPlatWindow *window, int32_t *x, int32_t *y, bool *on_top) {
+    if (window == nullptr || x == nullptr || y == nullptr || on_top == nullptr) return false;
+    int wx = 0, wy = 0;
+    SDL_GetWindowPosition(window->sdl, &wx, &wy);
+    *x = wx;
+    *y = wy;
+    *on_top = (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_ALWAYS_ON_TOP) != 0;
+    return true;
+}
+
 void reset() {
     hooks = Hooks{};
     for (BvPlatSurface *s : live_surfaces) s->lost = false;

@@ -102,8 +102,12 @@ void translate(const SDL_Event &e) {
 
 BvPlatWindow *make_window(const char *title, int32_t width, int32_t height, uint32_t sdl_flags) {
     if (!acquire_video()) return nullptr;
-    SDL_Window *sdl = SDL_CreateWindow(title != nullptr ? title : "", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                       std::max(width, 1), std::max(height, 1), sdl_flags);
+    // A full-screen window covers the desktop from its origin.
+    const int position = (sdl_flags & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP
+                             ? 0
+                             : static_cast<int>(SDL_WINDOWPOS_UNDEFINED);
+    SDL_Window *sdl = SDL_CreateWindow(title != nullptr ? title : "", position, position, std::max(width, 1),
+                                       std::max(height, 1), sdl_flags);
     if (sdl == nullptr) {
         last_failure = std::string("the window could not be made: ") + SDL_GetError();
         return nullptr;
@@ -126,6 +130,8 @@ void free_window(BvPlatWindow *window) {
     }
     SDL_DestroyWindow(window->sdl);
     delete window;
+    // With no window left nothing of the application is active.
+    if (live_windows.empty()) active = false;
 }
 
 }  // namespace plat::sdl
@@ -154,14 +160,19 @@ BvPlatWindow *create_window(const WindowSpec &spec) {
         setenv("SDL_VIDEO_X11_WMCLASS", spec.class_name, 1);
     }
     uint32_t flags = SDL_WINDOW_HIDDEN;
-    if (spec.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+    if (spec.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP;
     return make_window(spec.title, spec.width, spec.height, flags);
 }
 
-void show_window(BvPlatWindow *window) {
-    if (window == nullptr) return;
+bool show_window(BvPlatWindow *window) {
+    if (window == nullptr) return false;
     SDL_ShowWindow(window->sdl);
     SDL_RaiseWindow(window->sdl);
+    // A later focus event finds the application active and queues no
+    // second activation.
+    const bool activated = !active;
+    active = true;
+    return activated;
 }
 
 void destroy_window(BvPlatWindow *window) { free_window(window); }
