@@ -90,6 +90,30 @@ TEST_F(Device, TheSearchTakesTheDeviceAndZBufferTheListAndFlagsAllow) {
     }
 }
 
+// The system's enumeration, made up: a device's kind comes from the EGL extensions it lists, never from its
+// name. Only the device the search takes gets a context.
+const test::SystemDeviceSpec SW = {"llvmpipe", "EGL_EXT_device_drm EGL_MESA_device_software"},
+    HW = {"card0", "EGL_EXT_device_drm EGL_EXT_device_drm_render_node"}, DRM = {"llvmpipe", "EGL_EXT_device_drm"},
+    ODD = {"card1", "EGL_EXT_device_query EGL_MESA_device_softwares"};
+const struct { std::vector<test::SystemDeviceSpec> list; int32_t flags, kind; } SYSTEM_SEARCHES[] = {
+    {{HW}, 13, 2}, {{HW}, 11, 0}, {{SW}, 13, 0}, {{SW}, 11, 1}, {{SW, HW}, 15, 2}, {{SW, HW}, 11, 1},
+    {{HW, SW}, 11, 1}, {{}, 15, 0}, {{ODD}, 15, 0}, {{DRM}, 13, 2}, {{ODD, SW}, 15, 1},
+};
+
+TEST_F(Device, TheSystemsDevicesAreListedByKindAndOnlyTheChosenOneGetsAContext) {
+    for (const auto &r : SYSTEM_SEARCHES) {
+        SCOPED_TRACE(testing::Message() << "row " << &r - SYSTEM_SEARCHES);
+        bvtest::reset_library(), test::set_system_devices(r.list.data(), static_cast<int32_t>(r.list.size()));
+        const int64_t contexts = test::contexts_made();
+        bv_config_display(32, 16, 16, r.flags);
+        EXPECT_EQ(bv_start_display(), r.kind);
+        EXPECT_EQ(test::contexts_made() - contexts, r.kind > 0 ? 1 : 0);
+        // Dithering would change 16-bit texels; depth is clamped so that nothing beyond the far plane is lost.
+        if (r.kind > 0) EXPECT_TRUE(!test::device_dithers() && test::device_clamps_depth());
+        test::set_system_devices(nullptr, -1);
+    }
+}
+
 std::set<std::string> loaded_libraries() {
     std::set<std::string> names;
     dl_iterate_phdr([](dl_phdr_info *info, size_t, void *out) {

@@ -132,6 +132,21 @@ TEST_F(Demo, StartUpLeavesTheSceneReadyOnAWhitePageOrStopsWhereItMust) {
     EXPECT_TRUE(bv_display.ddraw == nullptr && bv_target.page == -1);
 }
 
+// Showing the window activates the demo during start-up, while nothing may be flipped: the first picture on the
+// screen is the first frame, not the white page, with or without a focus event. The window is top-most at (0, 0).
+TEST_F(Demo, ShowingTheWindowActivatesItBeforeTheFirstFlip) {
+    BvPlatWindow *window = plat::create_window({"Zarvel", "BVzarvelx", 640, 480, true});
+    const int64_t flips = plat::test::flips_presented();
+    ASSERT_GE(StartUp(window, {path().c_str(), 16, 13, 13}).device_kind, 0);
+    int32_t x = -1, y = -1;
+    bool on_top = false;
+    EXPECT_TRUE(app.active == 1 && app.ready == 1 && plat::test::flips_presented() == flips);
+    EXPECT_TRUE(plat::test::window_placement(window, &x, &y, &on_top) && x == 0 && y == 0 && on_top);
+    UpdateFrame();
+    EXPECT_EQ(plat::test::flips_presented(), flips + 1);
+    ShutDown(), plat::destroy_window(window);
+}
+
 TEST_F(Demo, ActivationFlipsOnceStartUpHasFinishedAndRedrawsNothing) {
     const int64_t before = plat::test::flips_presented();   // start-up has not finished: no flip
     EXPECT_TRUE(HandleEvent({EventKind::Activate, 0}) && app.active == 1 && plat::test::flips_presented() == before);
@@ -218,8 +233,12 @@ TEST(BvRender, StepsThatDrawNothingKeepTheLastFrame) {
 // of a perspective frame has its colour within two pixels there. Affine fans may differ more inside faces.
 TEST(BvRender, TheDevicesFramesMatchTheSoftwareFrames) {
     const std::string own = " --pcx " + shell_quoted(bvtest::build_dir() + "/CUBE.PCX");
+    // The last pose puts most of the cube beyond the far plane: the device clamps depth and draws it all.
     for (const char *keys : {"shift+x*5,y*8", "kp_plus*6,left*4,z*11,shift+y*3", "kp_minus*20,up*5,x*30",
-                             "kp_plus*10,shift+x*7,y*8"}) {
+                             "kp_plus*10,shift+x*7,y*8", "y*7,x*5,kp_minus*305"}) {
+        // So far away a pixel spans many texels, and only the coverage must agree.
+        const bool far = std::strstr(keys, "305") != nullptr;
+        const int least = far ? 200 : 1000;
         for (const std::string opts : {" --flags 13", " --flags 12", " --flags 9", own.c_str()}) {
             const std::string args = " --keys " + std::string(keys) + opts;
             const auto dev = frame("--display-flags 15" + args, true), sw = frame("--display-flags 9" + args, true);
@@ -240,8 +259,8 @@ TEST(BvRender, TheDevicesFramesMatchTheSoftwareFrames) {
                 missing += d != 0xFFFF && !near_sw(x, y, 2, [&](int p) { return p == d; });
             }
             // The demo's own sheet has large faces of one colour: there 99% of the pixels are identical.
-            const bool colours = opts == " --flags 12" || missing <= cube / 200, alike = opts != own || identical >= W * H / 100 * 99;
-            EXPECT_TRUE(cube > 1000 && coverage <= W * H / 100 && !off_outline && colours && alike)
+            const bool colours = opts == " --flags 12" || far || missing <= cube / 200, alike = opts != own || identical >= W * H / 100 * 99;
+            EXPECT_TRUE(cube > least && coverage <= W * H / 100 && !off_outline && colours && alike)
                 << keys << opts << ": " << cube << " cube pixels, coverage differs at " << coverage << " (" << off_outline
                 << " off the outline), " << missing << " lack their colour, " << identical << " identical";
         }

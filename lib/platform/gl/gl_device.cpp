@@ -324,7 +324,9 @@ int32_t create_device(Interface3D *d3d, DeviceId id, BvPlatSurface *page, BvPlat
     if (out == nullptr) return ERR_INVALID;
     *out = nullptr;
     if (d3d == nullptr || page == nullptr || !is_live_surface(page)) return ERR_INVALID;
-    const uint32_t listed = device_hooks.made_up_list ? static_cast<uint32_t>(device_hooks.made_up.size()) : 1u;
+    const size_t listed = device_hooks.made_up_list ? device_hooks.made_up.size()
+                          : d3d->enumerated          ? d3d->listed.size()
+                                                     : 1u;
     if (id.value == 0 || id.value > listed) return ERR_NOT_FOUND;
     if (device_hooks.failing_devices > 0) {
         --device_hooks.failing_devices;
@@ -333,7 +335,8 @@ int32_t create_device(Interface3D *d3d, DeviceId id, BvPlatSurface *page, BvPlat
     if (device_of_page(page) != nullptr) return ERR_GENERIC;
     PictureFormat picture{};
     if (!picture_format_of(page, &picture)) return ERR_UNSUPPORTED_MODE;
-    if (!make_current(d3d)) return ERR_GENERIC;
+    // Only the device the search chose gets a context.
+    if (!ensure_context(d3d, id) || !make_current(d3d)) return ERR_GENERIC;
     auto *device = new BvPlatDevice{};
     device->d3d = d3d;
     device->page = page;

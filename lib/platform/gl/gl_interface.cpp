@@ -1,7 +1,10 @@
-// The OpenGL 3D interface: one context on a hidden window of its own, the
-// shader that draws pre-transformed fans, and the list of devices. The one
-// device listed is the context's renderer: Mesa's llvmpipe, softpipe and
-// swrast are software devices, any other renderer is a hardware device.
+// The OpenGL 3D interface: the list of devices, one context on the device
+// the search chose, and the shader that draws pre-transformed fans. The list
+// comes from EGL's device enumeration, which needs no context: a device
+// with EGL_MESA_device_software is a software device, one with a DRM node a
+// hardware device. Where EGL cannot enumerate, the one device listed is the
+// renderer of a context on the default display: Mesa's llvmpipe, softpipe
+// and swrast are software devices, any other renderer a hardware device.
 #include <dlfcn.h>
 #include <link.h>
 
@@ -60,6 +63,10 @@ void main() {
     }
     uv += 0.5 / vec2(textureSize(texels, 0));
     colour = textured ? vec4(texture(texels, uv).rgb, 0.0) : vec4(1.0, 1.0, 1.0, 0.0);
+    // Depth is clamped, not clipped: parts beyond the far plane stay just
+    // nearer than the cleared depth, which the "less" test keeps, in 16-,
+    // 24- and 32-bit depth buffers alike.
+    gl_FragDepth = min(gl_FragCoord.z, 65534.0 / 65535.0);
 }
 )";
 
@@ -141,7 +148,8 @@ void keep_loaded_libraries() {
     for (const std::string &name : names) dlopen(name.c_str(), RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
-bool open_context(Interface3D *d) {
+// A context on the default display, on a hidden window of its own.
+bool open_default_context(Interface3D *d) {
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
@@ -152,22 +160,34 @@ bool open_context(Interface3D *d) {
     if (d->window == nullptr) return false;
     d->context = SDL_GL_CreateContext(d->window);
     SDL_GL_ResetAttributes();
-    if (d->context == nullptr) return false;
+    return d->context != nullptr && SDL_GL_MakeCurrent(d->window, d->context) == 0;
+}
+
+// With a context current: what draws, and the objects every draw uses.
+// Dithering is off (a device may dither 16-bit pictures), and depth is
+// clamped, not clipped, so parts beyond the far plane draw as in software.
+bool prepare_context(Interface3D *d) {
+    ++device_hooks.contexts_made;
     keep_loaded_libraries();
-    if (SDL_GL_MakeCurrent(d->window, d->context) != 0) return false;
     const auto *renderer = reinterpret_cast<const char *>(glGetString(GL_RENDERER));
     d->renderer = renderer != nullptr ? renderer : "";
     d->software = is_software_renderer(d->renderer);
-    return true;
+    if (!build_program(d)) return false;
+    build_vertex_input(d);
+    glDisable(GL_DITHER);
+    glEnable(GL_DEPTH_CLAMP);
+    return glGetError() == GL_NO_ERROR;
 }
 
 void close_context(Interface3D *d) {
-    if (d->context != nullptr && make_current(d)) {
+    if ((d->context != nullptr || d->egl_context != nullptr) && make_current(d)) {
         forget_textures_of(d);
         if (d->vertex_buffer != 0) glDeleteBuffers(1, &d->vertex_buffer);
         if (d->vertex_array != 0) glDeleteVertexArrays(1, &d->vertex_array);
         if (d->program != 0) glDeleteProgram(d->program);
     }
+    d->vertex_buffer = d->vertex_array = d->program = 0;
+    close_system_context(d);
     if (d->context != nullptr) {
         SDL_GL_MakeCurrent(nullptr, nullptr);
         SDL_GL_DeleteContext(d->context);
@@ -175,6 +195,27 @@ void close_context(Interface3D *d) {
     if (d->window != nullptr) SDL_DestroyWindow(d->window);
     d->context = nullptr;
     d->window = nullptr;
+}
+
+// The device a made-up device draws with: the first software device, for
+// pictures that do not depend on the machine's GPU, else the first listed.
+void *drawing_device_for_made_up(const Interface3D *d) {
+    for (const SystemDevice &device : d->listed)
+        if (device.kind == SystemDeviceKind::Software && device.handle != nullptr) return device.handle;
+    return d->listed.empty() ? nullptr : d->listed.front().handle;
+}
+
+// Made-up system devices in place of EGL's: each draws with a real device.
+void list_made_up_system_devices(Interface3D *d) {
+    list_system_devices(&d->listed);
+    void *drawing = drawing_device_for_made_up(d);
+    d->listed.clear();
+    for (SystemDevice device : device_hooks.system_devices) {
+        if (device.kind == SystemDeviceKind::Unknown) continue;
+        device.handle = drawing;
+        d->listed.push_back(device);
+    }
+    d->enumerated = true;
 }
 
 // What the renderer offers: 16-, 24- and 32-bit pages (OpenGL has no
@@ -185,8 +226,22 @@ DeviceCaps renderer_caps() {
 
 }  // namespace
 
+bool ensure_context(Interface3D *d3d, DeviceId id) {
+    if (d3d->context != nullptr || d3d->egl_context != nullptr) return true;
+    if (!d3d->enumerated || id.value == 0) return false;
+    void *device = device_hooks.made_up_list ? drawing_device_for_made_up(d3d)
+                   : id.value <= d3d->listed.size() ? d3d->listed[id.value - 1].handle
+                                                    : nullptr;
+    const bool opened = device != nullptr ? open_system_context(device, d3d) : open_default_context(d3d);
+    if (opened && prepare_context(d3d)) return true;
+    close_context(d3d);
+    return false;
+}
+
 bool make_current(Interface3D *d3d) {
-    if (d3d == nullptr || d3d->context == nullptr) return false;
+    if (d3d == nullptr) return false;
+    if (d3d->egl_context != nullptr) return make_system_context_current(d3d);
+    if (d3d->context == nullptr) return false;
     if (SDL_GL_GetCurrentContext() == d3d->context) return true;
     return SDL_GL_MakeCurrent(d3d->window, d3d->context) == 0;
 }
@@ -213,14 +268,11 @@ int32_t create_3d(BvPlatDisplay *display, Interface3D **out) {
     if (!sdl::acquire_video()) return ERR_NO_VIDEO;
     auto *d = new Interface3D{};
     d->display = display;
-    if (!open_context(d) || !build_program(d)) {
-        close_context(d);
-        delete d;
-        sdl::release_video();
-        return ERR_GENERIC;
-    }
-    build_vertex_input(d);
-    if (glGetError() != GL_NO_ERROR) {
+    if (device_hooks.system_list) {
+        list_made_up_system_devices(d);
+    } else if (list_system_devices(&d->listed)) {
+        d->enumerated = true;
+    } else if (!open_default_context(d) || !prepare_context(d)) {
         close_context(d);
         delete d;
         sdl::release_video();
@@ -261,8 +313,21 @@ int32_t enumerate_devices(Interface3D *d3d, DeviceCallback callback, void *conte
     }
     const DeviceCaps none{0, 0, 0};
     const DeviceCaps offered = renderer_caps();
-    const DeviceId id{1};
-    callback(&id, d3d->renderer.c_str(), d3d->software ? &none : &offered, d3d->software ? &offered : &none, context);
+    if (!d3d->enumerated) {
+        const DeviceId id{1};
+        callback(&id, d3d->renderer.c_str(), d3d->software ? &none : &offered, d3d->software ? &offered : &none,
+                 context);
+        return OK;
+    }
+    // Copies: the callback may not keep the interface's strings.
+    const std::vector<SystemDevice> list = d3d->listed;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const DeviceId id{static_cast<uint32_t>(i + 1)};
+        const bool software = list[i].kind == SystemDeviceKind::Software;
+        if (callback(&id, list[i].name.c_str(), software ? &none : &offered, software ? &offered : &none, context) ==
+            ENUM_CANCEL)
+            break;
+    }
     return OK;
 }
 

@@ -9,7 +9,8 @@
 // vertex stage maps pixel row y to window row y, so glReadPixels hands the
 // rows over top row first.
 //
-// Limits: one context, made on a hidden window of its own (SDL cannot add
+// Limits: one context an interface, made on the chosen EGL device (or, where
+// EGL cannot list devices, on a hidden window of its own: SDL cannot add
 // OpenGL to the display's window after the fact); 8-bit pages cannot be
 // drawn into; an 8-bit z-buffer is drawn with 16 bits.
 #ifndef BV_PLATFORM_GL_OBJECTS_H
@@ -27,12 +28,32 @@
 #include "platform/platform.h"
 #include "platform/sdl/sdl_objects.h"
 
+namespace plat::gl {
+
+// What a device of the system's enumeration says it is.
+enum class SystemDeviceKind { Software, Hardware, Unknown };
+struct SystemDevice {
+    void *handle;               // EGL's device; null for one that draws on the default display
+    std::string name;
+    SystemDeviceKind kind;
+};
+
+}  // namespace plat::gl
+
 struct plat::Interface3D {
     BvPlatDisplay *display;
-    SDL_Window *window;         // hidden; only carries the context
+    // The devices offered to the search. From the system's enumeration no
+    // context exists until a device is made; without it the one context on
+    // the default display is made at once and its renderer is the one device.
+    std::vector<plat::gl::SystemDevice> listed;
+    bool enumerated;
+    // The context: on an EGL device, or on a hidden SDL window (fallback).
+    void *egl_display;
+    void *egl_context;
+    SDL_Window *window;
     SDL_GLContext context;
-    std::string renderer;       // GL_RENDERER
-    bool software;              // one of Mesa's software rasterizers
+    std::string renderer;       // GL_RENDERER, once a context exists
+    bool software;              // the fallback's renderer is one of Mesa's software rasterizers
     GLuint program;
     GLint page_size_at, perspective_at, textured_at, texels_at;
     GLuint vertex_array, vertex_buffer;
@@ -94,6 +115,17 @@ bool is_live_texture(Interface3D *d3d, uint32_t name);
 // Deletes the texture names made in this interface (it is going away).
 void forget_textures_of(Interface3D *d3d);
 
+// The system's devices through EGL's enumeration (false when EGL has
+// none), their kinds from the extensions a device lists, and a context on
+// one of them.
+SystemDeviceKind classify_system_device(const char *extensions);
+bool list_system_devices(std::vector<SystemDevice> *out);
+bool open_system_context(void *device, Interface3D *d);
+bool make_system_context_current(Interface3D *d);
+void close_system_context(Interface3D *d);
+// Makes a context for device `id` of the list unless one exists.
+bool ensure_context(Interface3D *d3d, DeviceId id);
+
 // Makes the interface's context current; false when it cannot be.
 bool make_current(Interface3D *d3d);
 // The device drawing into this page, or null.
@@ -114,6 +146,9 @@ struct DeviceHooks {
     int32_t failing_handles = 0;
     std::vector<test::DeviceCall> calls;
     std::string renderer;       // of the device made last
+    bool system_list = false;   // made-up system devices replace EGL's
+    std::vector<SystemDevice> system_devices;
+    int64_t contexts_made = 0;
 };
 extern DeviceHooks device_hooks;
 void record_call(test::CallKind kind, uint32_t state, uint32_t value);

@@ -23,6 +23,23 @@ void set_device_list(const MadeUpDevice *list, int32_t count) {
     }
 }
 
+// Made-up devices of the system's enumeration, each a name and the EGL
+// extensions it lists (count < 0: EGL's own list again).
+void set_system_devices(const SystemDeviceSpec *list, int32_t count) {
+    device_hooks.system_list = count >= 0;
+    device_hooks.system_devices.clear();
+    for (int32_t i = 0; list != nullptr && i < count; ++i) {
+        const char *name = list[i].name != nullptr ? list[i].name : "";
+        device_hooks.system_devices.push_back(SystemDevice{nullptr, name, classify_system_device(list[i].extensions)});
+    }
+}
+
+int64_t contexts_made() { return device_hooks.contexts_made; }
+
+bool device_dithers() { return !interfaces.empty() && make_current(interfaces.back()) && glIsEnabled(GL_DITHER); }
+
+bool device_clamps_depth() { return !interfaces.empty() && make_current(interfaces.back()) && glIsEnabled(GL_DEPTH_CLAMP); }
+
 void fail_3d_creations(int32_t n) { device_hooks.failing_3d = std::max(n, 0); }
 
 void fail_device_creations(int32_t n) { device_hooks.failing_devices = std::max(n, 0); }
@@ -45,8 +62,10 @@ int32_t device_depth_bits() { return devices.empty() ? 0 : devices.back()->depth
 
 void reset_device() {
     const std::string renderer = device_hooks.renderer;
+    const int64_t contexts = device_hooks.contexts_made;
     device_hooks = DeviceHooks{};
     device_hooks.renderer = renderer;
+    device_hooks.contexts_made = contexts;
 }
 
 }  // namespace plat::test
