@@ -96,9 +96,9 @@ inline void run_poly_input(const uint8_t *data, size_t size, int32_t device_dept
         const std::array<int32_t, 3> a{in.integer(900), in.integer(900), in.integer(900)};
         bv_set_3d_depth(near_z, far_z), bv_set_3d_viewport(v[0], v[1], v[2], v[3], f[0]), bv_set_3d_pose(f[1], f[2], f[3], a[0], a[1], a[2]);
     }
-    // Nothing is drawn without a page or lock, with a texture of another page's texel size (a device's is its own
-    // copy) or not positive, or depth-tested without a live depth buffer; a freed device texture is forgotten.
-    const bool sized = texture != NoTexture && (device || texture != OfNoPage) && tex_w > 0 && tex_h > 0;
+    // Nothing is drawn without a page or lock, with a texture not positive (one defined with no page takes the
+    // page's texel size), or depth-tested without a live depth buffer; a freed device texture is forgotten.
+    const bool sized = texture != NoTexture && tex_w > 0 && tex_h > 0;
     const bool live_depth = buffer == Open || buffer == OneRowShort || buffer == Larger;
     const bool may_draw = !no_page && sized && (device ? texture != FreedButCurrent : !(fail_lock && !caller_lock) && (!(flags & RF_DEPTH) || live_depth));
     const Rect clip = may_draw ? clip_on_page() : Rect{};
@@ -205,7 +205,8 @@ inline void run_textures_input(const uint8_t *data, size_t size) {
             const int32_t width = w % 128 % 68 - 3, height = in.byte() % 68 - 3;
             last_width = width > 0 ? width : last_width, last_height = height > 0 ? height : last_height;
             std::vector<uint8_t> &block = blocks.emplace_back(in.bytes(in.byte()));
-            block.resize((width > 0 && height > 0 ? width * height : 1) * (page_selected ? std::min(page.depth / 8, 3) : 1));
+            // Defined with no page, a texture takes the texel size of the page it is drawn on.
+            block.resize((width > 0 && height > 0 ? width * height : 1) * std::min(page.depth / 8, 3));
             bv_define_texture(w & 0x80 ? nullptr : block.data(), width, height);
         } else if (op == Select || op == Free) {
             op == Select ? bv_select_texture(in.integer(2)) : bv_free_texture(in.integer(2));
