@@ -130,19 +130,27 @@ std::string image_path_option(int argc, char **argv, int &i) {
     return path;
 }
 
-std::string write_file(const std::string &path, const void *data, std::size_t size) {
+namespace {
+
+// Writes a short head and then the body, without joining them in memory.
+std::string write_head_and_body(const std::string &path, const std::string &head, const void *body, std::size_t size) {
     File f(std::fopen(path.c_str(), "wb"));
     if (!f) return reason_from_errno();
-    if (size > 0 && std::fwrite(data, 1, size, f.get()) != size) return reason_from_errno();
+    if (!head.empty() && std::fwrite(head.data(), 1, head.size(), f.get()) != head.size()) return reason_from_errno();
+    if (size > 0 && std::fwrite(body, 1, size, f.get()) != size) return reason_from_errno();
     if (std::fclose(f.release()) != 0) return reason_from_errno();
     return "";
 }
 
+}  // namespace
+
+std::string write_file(const std::string &path, const void *data, std::size_t size) {
+    return write_head_and_body(path, "", data, size);
+}
+
 std::string write_ppm(const std::string &path, int32_t width, int32_t height, const std::vector<uint8_t> &rgb) {
     const std::string head = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
-    std::vector<uint8_t> bytes(head.begin(), head.end());
-    bytes.insert(bytes.end(), rgb.begin(), rgb.end());
-    return write_file(path, bytes.data(), bytes.size());
+    return write_head_and_body(path, head, rgb.data(), rgb.size());
 }
 
 #ifdef BV_HAVE_PNG
