@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "platform/platform.h"
+#include "brivondel_linux.h"
 #include "scene.h"
 #include "shell.h"
 
@@ -34,8 +34,8 @@ void pause_when_idle(bool drew) {
 
 void run_message_loop() {
     for (;;) {
-        plat::Event event{};
-        if (plat::poll_event(&event)) {
+        BvEvent event{};
+        if (bv_poll_event(&event) != 0) {
             if (!HandleEvent(event)) return;
             continue;
         }
@@ -56,8 +56,8 @@ int main() {
         std::fprintf(stderr, "zarvel: cannot start the display: no display found (DISPLAY is not set)\n");
         return 1;
     }
-    plat::WindowSpec spec{"Zarvel", "BVzarvelx", 640, 480, true};
-    BvPlatWindow *window = plat::create_window(spec);
+    const BvWindowSpec spec{"Zarvel", "BVzarvelx", 640, 480, 1};
+    BvPlatWindow *window = bv_create_window(&spec);
     if (window == nullptr) {
         std::fprintf(stderr, "zarvel: cannot start the display: %s\n", DisplayFailureReason());
         return 1;
@@ -66,7 +66,7 @@ int main() {
     if (started.device_kind < 0) {
         std::fprintf(stderr, "zarvel: cannot start the display: %s\n", DisplayFailureReason());
         ShutDown();
-        plat::destroy_window(window);
+        bv_destroy_window(window);
         return 1;
     }
     if (started.pcx_result != 0) {
@@ -77,6 +77,6 @@ int main() {
     run_message_loop();
 
     ShutDown();
-    plat::destroy_window(window);
+    bv_destroy_window(window);
     return 0;
 }

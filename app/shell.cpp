@@ -44,7 +44,7 @@ StartResult StartUp(BvPlatWindow *window, const StartOptions &options) {
     // Showing the window comes first: the display takes the focused window
     // for full-screen operation, and the activation that showing brings
     // arrives while ready is 0, so nothing is flipped before the first frame.
-    if (window != nullptr && plat::show_window(window)) HandleEvent(plat::Event{plat::EventKind::Activate, 0});
+    if (window != nullptr && bv_show_window(window) != 0) HandleEvent(BvEvent{BV_EVENT_ACTIVATE, 0});
     bv_config_display(DISPLAY_WIDTH, DISPLAY_HEIGHT, options.depth, options.display_flags);
     app.window_dc = window;
     bv_set_dc(app.window_dc);
@@ -80,26 +80,26 @@ void ShutDown() {
     app.ready = 0;
 }
 
-bool HandleEvent(const plat::Event &event) {
+bool HandleEvent(const BvEvent &event) {
     switch (event.kind) {
-    case plat::EventKind::Activate:
+    case BV_EVENT_ACTIVATE:
         app.active = 1;
         // Shows a frame at once, restoring surfaces lost while away.
         if (app.ready != 0) bv_flip();
         return true;
-    case plat::EventKind::Deactivate:
+    case BV_EVENT_DEACTIVATE:
         app.active = 0;
         return true;
-    case plat::EventKind::FocusGained:
+    case BV_EVENT_FOCUS_GAINED:
         bv_use_palette(app.palette);
         return true;
-    case plat::EventKind::KeyDown:
+    case BV_EVENT_KEY_DOWN:
         // Every other key is swallowed.
-        return event.key != plat::VK_ESCAPE && event.key != plat::VK_F12;
-    case plat::EventKind::Close:
-    case plat::EventKind::Quit:
+        return event.key != BV_VK_ESCAPE && event.key != BV_VK_F12;
+    case BV_EVENT_CLOSE:
+    case BV_EVENT_QUIT:
         return false;
-    case plat::EventKind::None:
+    default:
         return true;
     }
     return true;
@@ -107,7 +107,7 @@ bool HandleEvent(const plat::Event &event) {
 
 const char *DisplayFailureReason() {
     static char reason[160];
-    const char *platform_reason = plat::last_error();
+    const char *platform_reason = bv_display_error();
     if (platform_reason != nullptr && platform_reason[0] != '\0') return platform_reason;
     std::snprintf(reason, sizeof reason, "the platform refused it (result 0x%08X)",
                   static_cast<unsigned>(bv_display.result));

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "brivondel.h"
-#include "platform/platform.h"
+#include "brivondel_linux.h"
 
 namespace zarvel {
 
@@ -50,7 +50,7 @@ StartResult StartUp(BvPlatWindow *window, const StartOptions &options);
 void ShutDown();
 
 // The window procedure: returns false when the program is to end.
-bool HandleEvent(const plat::Event &event);
+bool HandleEvent(const BvEvent &event);
 
 // One line saying why the display did not start.
 const char *DisplayFailureReason();

@@ -6,7 +6,7 @@
 
 DisplayState bv_display = [] {
     DisplayState d{};
-    d.device_kind = -1;
+    d.device_kind = BV_DEVICE_NOT_STARTED;
     return d;
 }();
 PageTable bv_pages{};
@@ -31,6 +31,17 @@ namespace bv {
 alignas(16) uint8_t work_area[WORK_AREA_SIZE];
 alignas(16) uint8_t io_buffer[IO_BUFFER_SIZE];
 uint8_t key_states[256];
+
+bool device_draws_page0() {
+    return bv_display.device_kind == BV_DEVICE_SOFTWARE || bv_display.device_kind == BV_DEVICE_HARDWARE;
+}
+
+bool combine_result(int32_t platform_result) {
+    bv_display.result |= platform_result;
+    return platform_result == BV_OK;
+}
+
+void store_result(int32_t platform_result) { bv_display.result = platform_result; }
 
 void reset_image_buffer() {
     bv_image.image_buffer = io_buffer;

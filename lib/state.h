@@ -64,10 +64,31 @@ extern uint8_t key_states[256];
 
 // ---- Display internals ---------------------------------------------------------------
 
+// Empties a record's holder before releasing what it held, so that nothing
+// reachable from the records points at a released object meanwhile.
+template <typename Held, typename Release>
+void release_held(Held *&holder, Release release) {
+    if (holder == nullptr) return;
+    Held *held = holder;
+    holder = nullptr;
+    release(held);
+}
+
+// True when start-up found a 3D device (software or hardware) that draws
+// page 0: polygons, depth clears and textures go to it.
+bool device_draws_page0();
+
+// Platform results in bv_display.result. Set-up steps and texture
+// definition combine theirs (bitwise OR: the first failure's code stays
+// until the next start-up); the device's drawing calls store their last.
+// combine_result is true when the step succeeded.
+bool combine_result(int32_t platform_result);
+void store_result(int32_t platform_result);
+
 // The 3D device's part of start-up, shutdown, the scene bracket and the
 // device depth buffer (lib/display/device_setup.cpp). setup_direct3d runs
 // only when `d3d` is null and option bit 1 or 2 is set; the others only
-// while a device exists (device_kind > 0) or `zsurface` is non-null.
+// while a device draws page 0 or `zsurface` is non-null.
 void setup_direct3d();
 void release_direct3d();            // shutdown: viewport, device, d3d
 int32_t device_scene(int32_t mode); // even: begin, odd: end

@@ -20,7 +20,7 @@
 #include "brivondel.h"
 #include "command_line.h"
 #include "image_writer.h"
-#include "platform/platform.h"
+#include "brivondel_linux.h"
 
 namespace {
 
@@ -116,12 +116,12 @@ int main(int argc, char **argv) {
     const Options o = parse_options(argc, argv);
     if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);
 
-    plat::set_rgb16_layout(o.rgb555);
+    bv_use_rgb555(o.rgb555 ? 1 : 0);
     bv_config_display(o.width, o.height, o.depth, BV_DISPLAY_FLIP);
     const bv_hpalette palette = bv_make_palette();
     bv_use_palette(palette);
     if (bv_start_display() < 0) {
-        const std::string why = plat::last_error();
+        const std::string why = bv_display_error();
         fail(EXIT_SOFTWARE, "cannot start a " + std::to_string(o.width) + "x" + std::to_string(o.height) + " display at " +
                                 std::to_string(o.depth) + " bits" + (why.empty() ? "" : ": " + why));
     }

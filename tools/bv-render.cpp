@@ -1,6 +1,6 @@
 // bv-render: the demo without a screen. It runs zarvel's own start-up
 // sequence and UpdateFrame on a headless 640 x 480 display, holding keys
-// through the platform's key-state hook, and writes the last frame drawn.
+// through the library's key script (bv_feed_keys), and writes the last frame drawn.
 //
 //   bv-render [--pcx FILE] [--depth 8|16|24|32] [--rgb555] [--flags N]
 //             [--display-flags N] [--keys SCRIPT] [--out IMAGE] [--raw FILE]
@@ -19,7 +19,7 @@
 
 #include "command_line.h"
 #include "image_writer.h"
-#include "platform/platform.h"
+#include "brivondel_linux.h"
 #include "scene.h"
 #include "shell.h"
 
@@ -157,7 +157,7 @@ void hold(const KeyStep &step) {
     int32_t n = 0;
     if (step.shift) codes[n++] = zarvel::SCAN_LEFT_SHIFT;
     if (step.scan_code != 0) codes[n++] = step.scan_code;
-    plat::test::set_keys(codes, n);
+    bv_feed_keys(codes, n);
 }
 
 // A call draws when it holds a control key, and the very first call draws
@@ -182,7 +182,7 @@ void run_script(const std::vector<KeyStep> &steps) {
         }
     }
     zarvel::SetFrameObserver(nullptr);
-    plat::test::clear_keys();
+    bv_release_fed_keys();
 }
 
 void write_or_fail(const std::string &what, const std::string &path, const std::string &error) {
@@ -197,7 +197,7 @@ int main(int argc, char **argv) {
     o.start.pcx_file = o.pcx.c_str();
     if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);
 
-    plat::set_rgb16_layout(o.rgb555);
+    bv_use_rgb555(o.rgb555 ? 1 : 0);
     const zarvel::StartResult started = zarvel::StartUp(nullptr, o.start);
     if (started.device_kind < 0) {
         const std::string why = zarvel::DisplayFailureReason();

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <memory>
 
+#include "brivondel_linux.h"
 #include "command_line.h"
-#include "state.h"
 
 #ifdef BV_HAVE_PNG
 #include <png.h>
@@ -81,26 +81,19 @@ std::string lower_case(std::string s) {
 
 bool copy_current_page(PageCopy &out) {
     out = PageCopy{};
-    if (bv_target.page == -1) return false;
-    bv::lock_target();
-    const bool ok = bv::target_drawable();
-    if (ok) {
-        const int32_t bpp = bytes_per_pixel(bv_target.bits_per_pixel);
-        const std::size_t row_bytes = static_cast<std::size_t>(bv_target.width) * bpp;
-        out.bytes.resize(row_bytes * static_cast<std::size_t>(bv_target.height));
-        for (int32_t y = 0; y < bv_target.height; ++y)
-            std::memcpy(&out.bytes[row_bytes * y], bv_target.base + static_cast<std::ptrdiff_t>(y) * bv_target.pitch,
-                        row_bytes);
-        out.view.pixels = out.bytes.data();
-        out.view.width = bv_target.width;
-        out.view.height = bv_target.height;
-        out.view.pitch = static_cast<int32_t>(row_bytes);
-        out.view.bits_per_pixel = bv_target.bits_per_pixel;
-        out.view.rgb555 = bv::rgb16_is_555();
-        out.view.palette = bv_palette.log_palette.entries;
-    }
-    bv::unlock_target();
-    return ok;
+    BvPageInfo info{};
+    if (bv_copy_page(nullptr, 0, &info) != 0) return false;
+    const std::size_t row_bytes = static_cast<std::size_t>(info.width) * bytes_per_pixel(info.bits_per_pixel);
+    out.bytes.resize(row_bytes * static_cast<std::size_t>(info.height));
+    if (bv_copy_page(out.bytes.data(), out.bytes.size(), &info) != 0) return false;
+    out.view.pixels = out.bytes.data();
+    out.view.width = info.width;
+    out.view.height = info.height;
+    out.view.pitch = static_cast<int32_t>(row_bytes);
+    out.view.bits_per_pixel = info.bits_per_pixel;
+    out.view.rgb555 = info.rgb555 != 0;
+    out.view.palette = bv_palette.log_palette.entries;
+    return true;
 }
 
 std::vector<uint8_t> page_to_rgb(const PageView &page) {

@@ -2,7 +2,7 @@
 // start-up (a z-buffer attached to page 0, the device on page 0 and a
 // viewport over the whole display), its release at shutdown, the scene
 // bracket and the device's depth buffer. Any failure leaves the display
-// without a device (device_kind 0): the library's own rasterizers and the
+// without a device (BV_DEVICE_NONE): the library's own rasterizers and the
 // memory depth buffer take over.
 #include <new>
 
@@ -75,11 +75,6 @@ int32_t zbuffer_depth_from(uint8_t depth_bits) {
     return 0;
 }
 
-bool step_succeeded(int32_t platform_result) {
-    bv_display.result |= platform_result;
-    return platform_result == plat::OK;
-}
-
 plat::Interface3D *interface_3d() { return static_cast<plat::Interface3D *>(bv_display.d3d); }
 plat::Viewport *viewport() { return static_cast<plat::Viewport *>(bv_display.viewport); }
 
@@ -92,12 +87,12 @@ struct Choice {
 
 bool choose_device(const DeviceSearch &search, Choice *out) {
     if (search.hardware_device.value != 0) {
-        *out = Choice{search.hardware_device, 2, search.hardware_depth_bits,
+        *out = Choice{search.hardware_device, BV_DEVICE_HARDWARE, search.hardware_depth_bits,
                       plat::CAPS_ZBUFFER | plat::CAPS_VIDEO_MEMORY};
         return true;
     }
     if (search.software_device.value != 0) {
-        *out = Choice{search.software_device, 1, search.software_depth_bits,
+        *out = Choice{search.software_device, BV_DEVICE_SOFTWARE, search.software_depth_bits,
                       plat::CAPS_ZBUFFER | plat::CAPS_SYSTEM_MEMORY};
         return true;
     }
@@ -108,48 +103,38 @@ bool create_attached_zbuffer(const Choice &choice) {
     const int32_t depth = zbuffer_depth_from(choice.depth_bits);
     if (depth == 0) return false;
     BvPlatSurface *zsurface = nullptr;
-    if (!step_succeeded(plat::create_zbuffer(interface_3d(), bv_display.width, bv_display.height, depth,
+    if (!bv::combine_result(plat::create_zbuffer(interface_3d(), bv_display.width, bv_display.height, depth,
                                              choice.zbuffer_caps, &zsurface))) {
         return false;
     }
     bv_display.zsurface = zsurface;
-    return step_succeeded(plat::attach_zbuffer(bv_pages.surface[0], zsurface));
+    return bv::combine_result(plat::attach_zbuffer(bv_pages.surface[0], zsurface));
 }
 
 bool create_device_and_viewport(const Choice &choice) {
     BvPlatDevice *device = nullptr;
-    if (!step_succeeded(plat::create_device(interface_3d(), choice.id, bv_pages.surface[0], &device))) return false;
+    if (!bv::combine_result(plat::create_device(interface_3d(), choice.id, bv_pages.surface[0], &device))) return false;
     bv_display.device = device;
     plat::Viewport *made = nullptr;
-    if (!step_succeeded(plat::create_viewport(interface_3d(), &made))) return false;
+    if (!bv::combine_result(plat::create_viewport(interface_3d(), &made))) return false;
     bv_display.viewport = made;
-    if (!step_succeeded(plat::add_viewport(device, made))) return false;
+    if (!bv::combine_result(plat::add_viewport(device, made))) return false;
     const auto w = static_cast<float>(bv_display.width);
     const auto h = static_cast<float>(bv_display.height);
     const plat::ViewportRect rect{0, 0, bv_display.width, bv_display.height, 0.0f, 0.0f, w, h, 0.0f, 1.0f};
-    if (!step_succeeded(plat::set_viewport(made, rect))) return false;
-    return step_succeeded(plat::set_current_viewport(device, made));
+    if (!bv::combine_result(plat::set_viewport(made, rect))) return false;
+    return bv::combine_result(plat::set_current_viewport(device, made));
 }
 
 void release_viewport_and_device() {
-    if (bv_display.viewport != nullptr) {
-        plat::Viewport *v = viewport();
-        bv_display.viewport = nullptr;
-        plat::release_viewport(v);
-    }
-    if (bv_display.device != nullptr) {
-        BvPlatDevice *device = bv_display.device;
-        bv_display.device = nullptr;
-        plat::release_device(device);
-    }
+    bv::release_held(bv_display.viewport, [](void *v) { plat::release_viewport(static_cast<plat::Viewport *>(v)); });
+    bv::release_held(bv_display.device, plat::release_device);
 }
 
 void release_zsurface() {
     if (bv_display.zsurface == nullptr) return;
-    BvPlatSurface *zsurface = bv_display.zsurface;
-    bv_display.zsurface = nullptr;
     bv_display.zenabled = 0;
-    plat::release_zbuffer(zsurface);
+    bv::release_held(bv_display.zsurface, plat::release_zbuffer);
 }
 
 // A failed set-up leaves nothing that could still draw into page 0: the
@@ -158,18 +143,18 @@ void release_zsurface() {
 void fall_back_to_software() {
     release_viewport_and_device();
     release_zsurface();
-    bv_display.device_kind = 0;
+    bv_display.device_kind = BV_DEVICE_NONE;
 }
 
 bool run_setup() {
     plat::Interface3D *d3d = nullptr;
-    if (!step_succeeded(plat::create_3d(bv_display.ddraw, &d3d))) return false;
+    if (!bv::combine_result(plat::create_3d(bv_display.ddraw, &d3d))) return false;
     bv_display.d3d = d3d;
 
     auto *search = new (bv::io_buffer) DeviceSearch{};
     search->wanted_render_depth = wanted_render_depth(bv_display.depth);
     search->options = static_cast<uint8_t>(bv_display.flags & 0xFF);
-    if (!step_succeeded(plat::enumerate_devices(d3d, consider_device, search))) return false;
+    if (!bv::combine_result(plat::enumerate_devices(d3d, consider_device, search))) return false;
 
     Choice choice{};
     if (!choose_device(*search, &choice)) return false;
@@ -188,7 +173,7 @@ void setup_direct3d() {
 
 void release_direct3d() {
     // A device texture's handle is no address the scan converters could read.
-    if (bv_display.device_kind > 0) {
+    if (bv::device_draws_page0()) {
         bv_textures.current_texels = 0;
         bv_textures.current_width = 0;
         bv_textures.current_height = 0;
@@ -197,11 +182,7 @@ void release_direct3d() {
     release_viewport_and_device();
     // A z-buffer the caller did not free goes with the device.
     release_zsurface();
-    if (bv_display.d3d != nullptr) {
-        plat::Interface3D *d3d = interface_3d();
-        bv_display.d3d = nullptr;
-        plat::release_3d(d3d);
-    }
+    bv::release_held(bv_display.d3d, [](void *d3d) { plat::release_3d(static_cast<plat::Interface3D *>(d3d)); });
 }
 
 int32_t device_scene(int32_t mode) {
@@ -227,11 +208,10 @@ int32_t device_open_zbuffer() {
 void device_free_zbuffer() {
     bv_display.zenabled = 0;
     if (bv_display.device != nullptr) plat::set_render_state(bv_display.device, plat::RS_ZENABLE, 0);
-    BvPlatSurface *zsurface = bv_display.zsurface;
-    if (zsurface == nullptr) return;
-    if (bv_pages.surface[0] != nullptr) plat::detach_zbuffer(bv_pages.surface[0], zsurface);
-    bv_display.zsurface = nullptr;
-    plat::release_zbuffer(zsurface);
+    bv::release_held(bv_display.zsurface, [](BvPlatSurface *zsurface) {
+        if (bv_pages.surface[0] != nullptr) plat::detach_zbuffer(bv_pages.surface[0], zsurface);
+        plat::release_zbuffer(zsurface);
+    });
 }
 
 }  // namespace bv

@@ -4,6 +4,7 @@
 // No video-playback library is loaded at start-up: nothing here calls one.
 #include <cstring>
 
+#include "brivondel_linux.h"
 #include "platform/platform.h"
 #include "state.h"
 
@@ -15,13 +16,6 @@ constexpr uint32_t FLAG_ANY_3D = BV_DISPLAY_SOFT_3D | BV_DISPLAY_HARD_3D;
 constexpr uint32_t FLAG_NO_ALT_DEPTH = BV_DISPLAY_NO_ALT_DEPTH;
 constexpr uint32_t RGB565_FORMAT = 0x003F0602;  // green shift 2, width 6, max 63
 constexpr uint32_t RGB555_FORMAT = 0x001F0503;  // green shift 3, width 5, max 31
-
-// Records a platform result the way start-up keeps them: the first
-// failure's code stays in `result`. True on success.
-bool step_succeeded(int32_t platform_result) {
-    bv_display.result |= static_cast<int32_t>(platform_result);
-    return platform_result == plat::OK;
-}
 
 // No page is registered yet. A restart keeps page 0, which still
 // holds the live back buffer.
@@ -52,14 +46,14 @@ void reset_drawing_state(bool restarting) {
     bv_colors.dib_depth = 8;
     bv_colors.dib_header_size = 40;
     if (!restarting) {
-        bv_display.device_kind = -1;
+        bv_display.device_kind = BV_DEVICE_NOT_STARTED;
         bv_display.zsurface = nullptr;
     }
 }
 
 bool create_display_object() {
     BvPlatDisplay *display = nullptr;
-    if (!step_succeeded(plat::create_display(&display))) return false;
+    if (!bv::combine_result(plat::create_display(&display))) return false;
     bv_display.ddraw = display;
     return true;
 }
@@ -67,7 +61,7 @@ bool create_display_object() {
 // The channel masks, and for 16-bit modes the green layout.
 bool record_pixel_format(int32_t depth) {
     plat::PixelFormat format{};
-    if (!step_succeeded(plat::pixel_format(bv_display.primary, &format))) return false;
+    if (!bv::combine_result(plat::pixel_format(bv_display.primary, &format))) return false;
     bv_display.alpha_mask = format.alpha_mask;
     bv_display.blue_mask = format.blue_mask;
     bv_display.green_mask = format.green_mask;
@@ -79,16 +73,16 @@ bool record_pixel_format(int32_t depth) {
 // Windowed operation: a window on the desktop's mode; no page is registered.
 bool start_windowed() {
     BvPlatDisplay *display = bv_display.ddraw;
-    if (!step_succeeded(plat::set_windowed(display, bv_display.window))) return false;
+    if (!bv::combine_result(plat::set_windowed(display, bv_display.window))) return false;
     BvPlatSurface *primary = nullptr;
-    if (!step_succeeded(plat::create_primary(display, false, 0, &primary))) return false;
+    if (!bv::combine_result(plat::create_primary(display, false, 0, &primary))) return false;
     bv_display.primary = primary;
     void *clipper = nullptr;
-    if (!step_succeeded(plat::create_clipper(display, bv_display.window, &clipper))) return false;
+    if (!bv::combine_result(plat::create_clipper(display, bv_display.window, &clipper))) return false;
     bv_display.clipper = clipper;
     const int32_t screen_depth = bv_screen_depth();
     if (screen_depth != 8 && !record_pixel_format(screen_depth)) return false;
-    bv_display.device_kind = 0;
+    bv_display.device_kind = BV_DEVICE_NONE;
     return true;
 }
 
@@ -98,19 +92,19 @@ bool set_display_mode() {
     BvPlatDisplay *display = bv_display.ddraw;
     int32_t r = plat::set_mode(display, bv_display.width, bv_display.height, bv_display.depth);
     if (r == plat::OK) return true;
-    if ((bv_display.flags & FLAG_NO_ALT_DEPTH) != 0) return step_succeeded(r);
+    if ((bv_display.flags & FLAG_NO_ALT_DEPTH) != 0) return bv::combine_result(r);
     bv_display.flags |= FLAG_NO_ALT_DEPTH;
     bv_display.depth = static_cast<int32_t>(56u - static_cast<uint32_t>(bv_display.depth));
     r = plat::set_mode(display, bv_display.width, bv_display.height, bv_display.depth);
-    return step_succeeded(r);
+    return bv::combine_result(r);
 }
 
 // The back buffer becomes page 0, clipped to the whole page.
 bool register_page_zero() {
     BvPlatSurface *back = nullptr;
-    if (!step_succeeded(plat::back_buffer(bv_display.primary, &back))) return false;
+    if (!bv::combine_result(plat::back_buffer(bv_display.primary, &back))) return false;
     int32_t pitch = 0;
-    if (!step_succeeded(plat::surface_pitch(bv_display.primary, &pitch))) return false;
+    if (!bv::combine_result(plat::surface_pitch(bv_display.primary, &pitch))) return false;
     bv_pages.surface[0] = back;
     bv_pages.bits_per_pixel[0] = bv_display.depth;
     bv_pages.pitch[0] = pitch;
@@ -127,25 +121,25 @@ bool register_page_zero() {
 // option bit 0 is set.
 bool start_fullscreen() {
     BvPlatDisplay *display = bv_display.ddraw;
-    if (!step_succeeded(plat::set_fullscreen(display, bv_display.window))) return false;
+    if (!bv::combine_result(plat::set_fullscreen(display, bv_display.window))) return false;
     if (!set_display_mode()) return false;
     const bool flipping = (bv_display.flags & FLAG_FLIP) != 0;
     BvPlatSurface *primary = nullptr;
-    if (!step_succeeded(plat::create_primary(display, flipping, bv_display.extra_caps, &primary))) return false;
+    if (!bv::combine_result(plat::create_primary(display, flipping, bv_display.extra_caps, &primary))) return false;
     bv_display.primary = primary;
     if (bv_display.depth <= 8) {
         BvPlatPalette *palette = nullptr;
-        if (!step_succeeded(plat::create_display_palette(display, bv_palette.log_palette.entries, &palette))) return false;
+        if (!bv::combine_result(plat::create_display_palette(display, bv_palette.log_palette.entries, &palette))) return false;
         bv_display.palette = palette;
-        if (!step_succeeded(plat::set_surface_palette(primary, palette))) return false;
+        if (!bv::combine_result(plat::set_surface_palette(primary, palette))) return false;
     }
     bv_set_dib_depth(bv_display.depth);
     if (bv_display.depth != 8 && !record_pixel_format(bv_display.depth)) return false;
-    bv_display.device_kind = 0;
+    bv_display.device_kind = BV_DEVICE_NONE;
     if (!flipping) return true;
-    bv_display.device_kind = -1;
+    bv_display.device_kind = BV_DEVICE_NOT_STARTED;
     if (!register_page_zero()) return false;
-    bv_display.device_kind = 0;
+    bv_display.device_kind = BV_DEVICE_NONE;
     if (bv_display.d3d == nullptr && (bv_display.flags & FLAG_ANY_3D) != 0) bv::setup_direct3d();
     return true;
 }
@@ -161,17 +155,10 @@ int32_t finish_start_up() {
 void release_display_objects() {
     BvPlatDisplay *display = bv_display.ddraw;
     if ((bv_display.flags & FLAG_FLIP) != 0 && display != nullptr) plat::flip_to_desktop(display);
-    if (bv_display.palette != nullptr) {
-        if (bv_display.primary != nullptr) plat::set_surface_palette(bv_display.primary, nullptr);
-        BvPlatPalette *palette = bv_display.palette;
-        bv_display.palette = nullptr;
-        plat::release_display_palette(palette);
-    }
-    if (bv_display.clipper != nullptr) {
-        void *clipper = bv_display.clipper;
-        bv_display.clipper = nullptr;
-        plat::release_clipper(clipper);
-    }
+    if (bv_display.palette != nullptr && bv_display.primary != nullptr)
+        plat::set_surface_palette(bv_display.primary, nullptr);
+    bv::release_held(bv_display.palette, plat::release_display_palette);
+    bv::release_held(bv_display.clipper, plat::release_clipper);
     if (bv_display.primary != nullptr) {
         BvPlatSurface *primary = bv_display.primary;
         BvPlatSurface *back = nullptr;
@@ -193,6 +180,9 @@ void release_display_objects() {
 }  // namespace
 
 extern "C" {
+
+// The 16-bit layout is the backend's: the display reports it in its masks.
+void bv_use_rgb555(int32_t on) { plat::set_rgb16_layout(on != 0); }
 
 int32_t bv_config_display(int32_t width, int32_t height, int32_t depth, int32_t flags) {
     bv_display.width = width;
@@ -240,7 +230,7 @@ int32_t bv_start_display(void) {
     bv_display.window = plat::focus_window();
     const bool started = bv_display.depth == 0 ? start_windowed() : start_fullscreen();
     if (!started) {
-        bv_display.device_kind = -1;
+        bv_display.device_kind = BV_DEVICE_NOT_STARTED;
         return -1;
     }
     return finish_start_up();
@@ -262,7 +252,7 @@ int32_t bv_stop_display(void) {
         plat::delete_memory_context(context);
     }
     // Nothing of the display is left to draw with.
-    bv_display.device_kind = -1;
+    bv_display.device_kind = BV_DEVICE_NOT_STARTED;
     return 0;
 }
 

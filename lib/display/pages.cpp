@@ -127,7 +127,7 @@ int32_t bv_fill_page(void) {
 }
 
 int32_t bv_3d_scene(int32_t mode) {
-    if (bv_display.device_kind <= 0 || bv_target.page != 0) return 0;
+    if (!bv::device_draws_page0() || bv_target.page != 0) return 0;
     bv::device_scene(mode);
     return 0;
 }

@@ -97,7 +97,7 @@ int32_t bv_zbuffer_frame(void) {
 }
 
 int32_t bv_free_zbuffer(bv_zbuffer handle) {
-    if (bv_display.device_kind > 0 && bv_display.zsurface != nullptr) {
+    if (bv::device_draws_page0() && bv_display.zsurface != nullptr) {
         bv::device_free_zbuffer();
         return 0;
     }

@@ -13,11 +13,6 @@ namespace {
 // The largest side a texture surface may have.
 constexpr int32_t MAX_TEXTURE_SIDE = 16384;
 
-bool step_succeeded(int32_t platform_result) {
-    bv_display.result |= platform_result;
-    return platform_result == plat::OK;
-}
-
 plat::PixelFormat texture_format() {
     plat::PixelFormat f{};
     if (bv_display.depth == 16) {
@@ -35,7 +30,7 @@ plat::PixelFormat texture_format() {
 }
 
 uint32_t texture_caps() {
-    return plat::CAPS_TEXTURE | (bv_display.device_kind == 2 ? plat::CAPS_VIDEO_MEMORY : plat::CAPS_SYSTEM_MEMORY);
+    return plat::CAPS_TEXTURE | (bv_display.device_kind == BV_DEVICE_HARDWARE ? plat::CAPS_VIDEO_MEMORY : plat::CAPS_SYSTEM_MEMORY);
 }
 
 // 16-bit rows are copied as they are; every other depth's 3-byte texels
@@ -58,9 +53,9 @@ void copy_texels(uint8_t *dest, int32_t pitch, const uint8_t *src, int32_t w, in
 bool fill_surface_from(BvPlatSurface *surface, const void *pixels, int32_t w, int32_t h) {
     uint8_t *base = nullptr;
     int32_t pitch = 0;
-    if (!step_succeeded(plat::lock_surface(surface, &base, &pitch)) || base == nullptr) return false;
+    if (!bv::combine_result(plat::lock_surface(surface, &base, &pitch)) || base == nullptr) return false;
     copy_texels(base, pitch, static_cast<const uint8_t *>(pixels), w, h);
-    return step_succeeded(plat::unlock_surface(surface));
+    return bv::combine_result(plat::unlock_surface(surface));
 }
 
 }  // namespace
@@ -73,13 +68,13 @@ int32_t define_device_texture(TextureEntry *slot, const void *pixels, int32_t w,
     if (bv_display.device == nullptr || pixels == nullptr) return -2;
     if (w <= 0 || h <= 0 || w > MAX_TEXTURE_SIDE || h > MAX_TEXTURE_SIDE) return -2;
     BvPlatSurface *surface = nullptr;
-    if (!step_succeeded(plat::create_texture_surface(bv_display.ddraw, w, h, texture_format(), texture_caps(), &surface))) {
+    if (!bv::combine_result(plat::create_texture_surface(bv_display.ddraw, w, h, texture_format(), texture_caps(), &surface))) {
         return -2;
     }
     slot->surface = surface;
     uint32_t handle = 0;
     if (!fill_surface_from(surface, pixels, w, h) ||
-        !step_succeeded(plat::texture_handle(bv_display.device, surface, &handle)) || handle == 0) {
+        !bv::combine_result(plat::texture_handle(bv_display.device, surface, &handle)) || handle == 0) {
         release_device_texture(slot);
         return -2;
     }

@@ -13,8 +13,6 @@ namespace {
 // sizes do.
 constexpr int64_t MAX_TABLE_BYTES = UINT32_MAX;
 
-bool device_form() { return bv_display.device_kind == 1 || bv_display.device_kind == 2; }
-
 // Bytes per texel of the blocks read from the current page; 0 with no page
 // selected: such a texture takes the texel size of the page it is drawn on.
 int32_t current_page_texel_bytes() {
@@ -80,7 +78,7 @@ int32_t bv_define_texture(const void *pixels, int32_t width, int32_t height) {
     slot->width = width;
     slot->height = height;
     slot->texel_bytes = current_page_texel_bytes();
-    if (device_form()) {
+    if (bv::device_draws_page0()) {
         if (bv::define_device_texture(slot, pixels, width, height) != 0) {
             slot->texels = 0;
             slot->surface = nullptr;

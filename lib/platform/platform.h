@@ -1,11 +1,24 @@
-// The platform layer: everything the library's logic needs from the
+// The platform contract: everything the library's logic needs from the
 // operating system, in the library's own words. The logic in lib/display,
-// lib/image, lib/raster and lib/input calls only these functions; the SDL2
-// backend (lib/platform/sdl) and the OpenGL 3D device (lib/platform/gl)
-// implement them. No SDL or OpenGL type appears here.
+// lib/image, lib/pipeline, lib/raster, lib/input and lib/window calls only
+// the operations declared here; no SDL or OpenGL type appears.
 //
-// Every operation that can fail returns an int32_t result: 0 on success,
-// otherwise one of the codes below.
+// Who implements what:
+//   - the display backend (lib/platform/sdl: SDL2) implements every section
+//     but the last: display, surfaces, palettes, font, keyboard, window;
+//   - the 3D device (lib/platform/gl: OpenGL through EGL) implements the
+//     section "3D device";
+//   - the two meet only through platform/page_link.h, where each implements
+//     its half (surface memory for the device; the device's picture of page
+//     0 for lock, unlock, fill and flip).
+// A new backend supplies every operation of its sections, each doing what
+// its comment says and returning what it says; a backend without a 3D
+// device makes create_3d fail and the library draws by itself.
+// Fault injection for tests lives in platform/test_hooks.h, implemented
+// beside each backend in files linked only into the tests.
+//
+// Every operation that can fail returns an int32_t result: OK (0) on
+// success, otherwise one of the codes below (the public BV_ERR_ values).
 #ifndef BV_PLATFORM_H
 #define BV_PLATFORM_H
 
@@ -17,19 +30,20 @@ namespace plat {
 
 // ---- Result codes ---------------------------------------------------------
 
-constexpr int32_t OK = 0;
-constexpr int32_t ERR_GENERIC = static_cast<int32_t>(0x80004005u);
-constexpr int32_t ERR_SURFACE_LOST = static_cast<int32_t>(0x887601C2u);
-constexpr int32_t ERR_UNSUPPORTED_MODE = static_cast<int32_t>(0x8876024Eu);
-constexpr int32_t ERR_OUT_OF_MEMORY = static_cast<int32_t>(0x8007000Eu);
-constexpr int32_t ERR_NO_VIDEO = static_cast<int32_t>(0x88760078u);
-constexpr int32_t ERR_NOT_FOUND = static_cast<int32_t>(0x887600FFu);
-constexpr int32_t ERR_INVALID = static_cast<int32_t>(0x80070057u);
-constexpr int32_t ERR_NOT_FLIPPABLE = static_cast<int32_t>(0x88760246u);
-constexpr int32_t ERR_WRONG_MODE = static_cast<int32_t>(0x8876024Bu);
-constexpr int32_t ERR_NO_EXCLUSIVE_MODE = static_cast<int32_t>(0x887601E1u);
-constexpr int32_t ERR_INVALID_OBJECT = static_cast<int32_t>(0x88760082u);
-constexpr int32_t ERR_NOT_LOCKED = static_cast<int32_t>(0x88760248u);
+constexpr int32_t OK = BV_OK;
+constexpr int32_t ERR_GENERIC = BV_ERR_GENERIC;
+constexpr int32_t ERR_SURFACE_LOST = BV_ERR_SURFACE_LOST;
+constexpr int32_t ERR_UNSUPPORTED_MODE = BV_ERR_UNSUPPORTED_MODE;
+constexpr int32_t ERR_OUT_OF_MEMORY = BV_ERR_OUT_OF_MEMORY;
+constexpr int32_t ERR_NO_VIDEO = BV_ERR_NO_VIDEO;
+constexpr int32_t ERR_NOT_FOUND = BV_ERR_NOT_FOUND;
+constexpr int32_t ERR_INVALID = BV_ERR_INVALID;
+constexpr int32_t ERR_NOT_FLIPPABLE = BV_ERR_NOT_FLIPPABLE;
+constexpr int32_t ERR_WRONG_MODE = BV_ERR_WRONG_MODE;
+constexpr int32_t ERR_NO_EXCLUSIVE_MODE = BV_ERR_NO_EXCLUSIVE_MODE;
+constexpr int32_t ERR_INVALID_OBJECT = BV_ERR_INVALID_OBJECT;
+constexpr int32_t ERR_NOT_LOCKED = BV_ERR_NOT_LOCKED;
+constexpr int32_t ERR_SURFACE_BUSY = BV_ERR_SURFACE_BUSY;
 
 // ---- Display ----------------------------------------------------------------
 
@@ -77,6 +91,11 @@ void release_clipper(void *clipper);
 // 16-bit pages are RGB565 unless the backend is told to use RGB555; tools
 // call this before start-up (the display reports the layout in its masks).
 void set_rgb16_layout(bool rgb555);
+// The two 16-bit layouts, told apart by their green mask.
+constexpr uint32_t RGB565_GREEN_MASK = 0x07E0;
+constexpr uint32_t RGB555_GREEN_MASK = 0x03E0;
+constexpr bool is_rgb565(const PixelFormat &f) { return f.bits_per_pixel == 16 && f.green_mask == RGB565_GREEN_MASK; }
+constexpr bool is_rgb555(const PixelFormat &f) { return f.bits_per_pixel == 16 && f.green_mask == RGB555_GREEN_MASK; }
 
 // A memory drawing context compatible with the screen; nothing draws in it.
 void *create_memory_context();
@@ -131,6 +150,11 @@ int32_t stock_font_metrics(int32_t stock_object, FontMetrics *out);
 int32_t key_down(int32_t scan_code);
 // The keyboard state by virtual-key code: bit 7 down, bit 0 toggled.
 void keyboard_snapshot(uint8_t states[256]);
+// A key script for headless runs: these keys, by set-1 scan code (0 ends
+// the list; 0xE0nn names the grey extended key nn), are down and no other,
+// in place of the real keyboard until release_fed_keys.
+void feed_keys(const int32_t *scan_codes, int32_t count);
+void release_fed_keys();
 
 // ---- The application's window -------------------------------------------------
 
@@ -175,9 +199,6 @@ constexpr int32_t VK_F12 = 123;
 // the two share one picture: locking the page reads what the device drew,
 // unlocking hands what was written back to the device, and colour fill and
 // flip go through the device. The OpenGL device lives in lib/platform/gl.
-
-// A page that is locked cannot be drawn into or cleared by the device.
-constexpr int32_t ERR_SURFACE_BUSY = static_cast<int32_t>(0x887601AEu);
 
 // The 3D interface (the object that lists and makes devices) and viewports.
 struct Interface3D;
@@ -291,93 +312,6 @@ int32_t create_texture_surface(BvPlatDisplay *display, int32_t width, int32_t he
 int32_t texture_handle(BvPlatDevice *device, BvPlatSurface *texture, uint32_t *handle);
 // Releases the surface and every device texture made from it.
 void release_texture_surface(BvPlatSurface *texture);
-
-namespace test {
-// Device descriptions that replace the real list (count < 0: the real one
-// again). Each made-up device draws with the real renderer.
-struct MadeUpDevice {
-    const char *name;
-    DeviceCaps hardware, software;
-};
-void set_device_list(const MadeUpDevice *devices, int32_t count);
-// Devices that replace the system's own enumeration, each described by the
-// EGL device extensions it lists (count < 0: the real enumeration again).
-// Each draws with a real device. Contexts made since the process started.
-struct SystemDeviceSpec {
-    const char *name;
-    const char *extensions;
-};
-void set_system_devices(const SystemDeviceSpec *devices, int32_t count);
-int64_t contexts_made();
-// Whether the newest 3D interface's context dithers, and clamps depth.
-bool device_dithers();
-bool device_clamps_depth();
-// The next n calls of create_3d, create_device or texture_handle fail.
-void fail_3d_creations(int32_t n);
-void fail_device_creations(int32_t n);
-void fail_texture_handles(int32_t n);
-
-// The calls made on devices, oldest first, from the last clear on.
-enum class CallKind { RenderState, Draw, BeginScene, EndScene, Clear };
-struct DeviceCall {
-    CallKind kind;
-    uint32_t state;     // render state, or the clear's flags
-    uint32_t value;     // its value, or the vertex count of a draw
-};
-void clear_device_calls();
-int32_t device_call_count();
-DeviceCall device_call(int32_t index);
-// The renderer that drew for the device made last ("" before the first).
-const char *device_renderer();
-// Bits an entry of the depth buffer the device draws with now (0: none).
-int32_t device_depth_bits();
-// Puts the device hooks back to their defaults.
-void reset_device();
-}  // namespace test
-
-// ---- Test hooks -----------------------------------------------------------------
-
-namespace test {
-// Makes set_mode refuse this depth (0: refuse none).
-void refuse_depth(int32_t depth);
-// Marks every surface lost until restored.
-void lose_surfaces();
-// The next n restores fail (and leave the surfaces lost).
-void fail_restores(int32_t n);
-// Restores report success but leave the surfaces lost (a display that
-// keeps losing them); counts the restores made meanwhile.
-void keep_surfaces_lost(bool on);
-int64_t restores_made();
-// The next n surface locks fail.
-void fail_locks(int32_t n);
-// Pads the pitch of surfaces made from now on by this many bytes.
-void pad_pitch(int32_t bytes);
-// Feeds the keyboard: keys down by set-1 scan code (0 ends the list; a
-// code with the prefix 0xE000, such as 0xE048, names the grey extended key),
-// mouse buttons, and toggled lock keys. Replaces the real state until
-// clear_keys.
-void set_keys(const int32_t *scan_codes, int32_t count);
-void set_mouse_buttons(bool left, bool right, bool middle);
-void set_caps_lock_toggled(bool on);
-void set_num_lock_toggled(bool on);
-void clear_keys();
-// The desktop depth that desktop_depth reports (0: the real one).
-void set_desktop_depth(int32_t depth);
-// Number of flips presented so far, and a copy of the last presented
-// picture as 32-bit 0x00RRGGBB pixels (returns false when none).
-int64_t flips_presented();
-bool last_presented(uint32_t *pixels, int32_t width, int32_t height);
-// The size of the window that flips are shown in (false when none), and
-// its picture as 0x00RRGGBB pixels, row after row (false when the size
-// differs or there is no window).
-bool window_size(int32_t *width, int32_t *height);
-// Where the window stands on the desktop and whether it stays on top.
-bool window_placement(BvPlatWindow *window, int32_t *x, int32_t *y, bool *on_top);
-bool window_picture(uint32_t *pixels, int32_t width, int32_t height);
-// Puts every hook back to its default (the RGB565 layout included) and
-// brings lost surfaces back.
-void reset();
-}  // namespace test
 
 }  // namespace plat
 

@@ -51,7 +51,7 @@ void fill_vertices(MemberTraits m, const ScreenPoint *pts, const TexCoord *tex, 
 
 void draw_with_depth(BvPlatDevice *device, uint32_t n) {
     plat::set_render_state(device, plat::RS_CULLMODE, plat::CULL_NONE);
-    bv_display.result = plat::draw_triangle_fan(device, tl_vertices, n);
+    bv::store_result(plat::draw_triangle_fan(device, tl_vertices, n));
     plat::set_render_state(device, plat::RS_CULLMODE, plat::CULL_CCW);
     plat::set_render_state(device, plat::RS_TEXTUREHANDLE, 0);
 }
@@ -61,7 +61,7 @@ void draw_with_depth(BvPlatDevice *device, uint32_t n) {
 void draw_without_depth(BvPlatDevice *device, uint32_t n) {
     const int32_t zenabled = bv_display.zenabled;
     if (zenabled != 0) plat::set_render_state(device, plat::RS_ZENABLE, 0);
-    bv_display.result = plat::draw_triangle_fan(device, tl_vertices, n);
+    bv::store_result(plat::draw_triangle_fan(device, tl_vertices, n));
     plat::set_render_state(device, plat::RS_TEXTUREHANDLE, 0);
     if (zenabled != 0) plat::set_render_state(device, plat::RS_ZENABLE, static_cast<uint32_t>(zenabled));
 }

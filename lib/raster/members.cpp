@@ -67,7 +67,7 @@ bool polygon_usable(const ScreenPoint *pts, const TexCoord *tex, const Vertex3 *
 // addresses.
 bool current_texture(int32_t pixel_bytes, raster::TextureView *out) {
     const TextureState &t = bv_textures;
-    if (bv_display.device_kind > 0) return false;
+    if (bv::device_draws_page0()) return false;
     if (t.current_texels == 0 || t.current_width <= 0 || t.current_height <= 0) return false;
     const int32_t texel_bytes = pixel_bytes == 4 ? 3 : pixel_bytes;
     // A texture defined with no page selected recorded no texel size and
@@ -146,7 +146,7 @@ void draw_in_software(const ScreenPoint *pts, const TexCoord *tex, const Vertex3
 }
 
 bool device_draws_page() {
-    return (bv_display.device_kind == 1 || bv_display.device_kind == 2) && bv_target.page == 0;
+    return bv::device_draws_page0() && bv_target.page == 0;
 }
 
 template <class Member>

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "brivondel.h"
-#include "platform/platform.h"
+#include "platform/test_hooks.h"
 #include "state.h"
 
 namespace fuzz {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/test_hooks.h"
 #include "state.h"
 
 // Without keys fed through its hook, the backend reads SDL's own keyboard state: writing SDL's array presses a key by
@@ -43,8 +43,8 @@ TEST_F(Keyboard, EachKeyAnswersToTheCodesOfItsPositionOnly) {
         SDL_SetModState(num_lock);
         for (auto [pressed, hid] : POSITIONS) {
             uint8_t fed[256], real[256];
-            plat::test::set_keys(&pressed, 1), plat::test::set_num_lock_toggled(num_lock != 0), plat::keyboard_snapshot(fed);
-            plat::test::clear_keys(), keys[hid] = 1, plat::keyboard_snapshot(real);
+            plat::feed_keys(&pressed, 1), plat::test::set_num_lock_toggled(num_lock != 0), plat::keyboard_snapshot(fed);
+            plat::release_fed_keys(), keys[hid] = 1, plat::keyboard_snapshot(real);
             EXPECT_EQ(std::memcmp(fed, real, 256), 0) << std::hex << pressed;
             for (int32_t code = 1; code < 128; ++code) {
                 const bool position = std::ranges::count(POSITIONS, std::pair{code, hid}) && !(num_lock && hid >= 89 && hid <= 99);
@@ -70,13 +70,13 @@ TEST_F(Keyboard, AnyKeyCountsVirtualKeys2To255) {
         {{}, 2, 0, 1, {{2, 0x80}}}, {{}, 1, 0, 0, {{1, 0x80}}}, {{}, 4, 0, 1, {{4, 0x80}}}, {{58}, 0, 1, 1, {{0x14, 0x81}}},
         {{}, 0, 0, 0, {}}, {{}, 0, 1, 0, {{0x14, 0x01}}}, {{}, 0, 2, 0, {{0x90, 0x01}}}, {{45, 0, 21}, 0, 0, 1, {{'X', 0x80}, {'Y', 0}}}};
     for (const auto &r : rows) {
-        plat::test::clear_keys();  // each hook alone feeds the state
+        plat::release_fed_keys();  // each hook alone feeds the state
         if (r.mouse) plat::test::set_mouse_buttons(r.mouse & 1, r.mouse & 2, r.mouse & 4);
         if (r.locks & 1) plat::test::set_caps_lock_toggled(true);
         if (r.locks & 2) plat::test::set_num_lock_toggled(true);
-        if (!r.codes.empty()) plat::test::set_keys(r.codes.data(), int32_t(r.codes.size()));
+        if (!r.codes.empty()) plat::feed_keys(r.codes.data(), int32_t(r.codes.size()));
         for (int call = 0; call < 3; ++call) EXPECT_EQ(bv_key_pressed(0), r.any);
         for (auto [vk, state] : r.states) EXPECT_EQ(bv::key_states[vk], state) << vk;
     }
-    EXPECT_EQ((plat::test::set_keys(nullptr, 3), bv_key_pressed(45)), 0);
+    EXPECT_EQ((plat::feed_keys(nullptr, 3), bv_key_pressed(45)), 0);
 }

@@ -10,13 +10,13 @@
 #include "programs.h"
 #include "scene.h"
 #include "shell.h"
+#include "platform/test_hooks.h"
 #include "state.h"
 
 namespace {
 
 using namespace zarvel;
 using bvtest::shell_quoted;
-using plat::EventKind;
 constexpr int W = 640, H = 480;
 
 // The face sheet: each face's square in quadrants of their own colours tells which face shows, which way up and
@@ -90,10 +90,10 @@ const struct { std::vector<int32_t> held; int calls; double x, y, z; int32_t ax,
 TEST_F(Demo, EachControlKeyMovesOrTurnsTheCubeOneStepACall) {
     ASSERT_GE(start(16).device_kind, 0);
     for (const auto &r : KEYS) {
-        ResetScene(), plat::test::set_keys(nullptr, 0);
+        ResetScene(), plat::feed_keys(nullptr, 0);
         const int64_t first = FramesDrawn();
         UpdateFrame();
-        plat::test::set_keys(r.held.data(), static_cast<int32_t>(r.held.size()));
+        plat::feed_keys(r.held.data(), static_cast<int32_t>(r.held.size()));
         for (int i = 0; i < r.calls; ++i) UpdateFrame();
         EXPECT_EQ(FramesDrawn() - first, 1 + r.frames) << "row " << &r - KEYS;
         EXPECT_TRUE(cube_x == r.x && cube_y == r.y && cube_z == r.z && angle_x == r.ax && angle_y == r.ay && angle_z == r.az)
@@ -149,21 +149,21 @@ TEST_F(Demo, ShowingTheWindowActivatesItBeforeTheFirstFlip) {
 
 TEST_F(Demo, ActivationFlipsOnceStartUpHasFinishedAndRedrawsNothing) {
     const int64_t before = plat::test::flips_presented();   // start-up has not finished: no flip
-    EXPECT_TRUE(HandleEvent({EventKind::Activate, 0}) && app.active == 1 && plat::test::flips_presented() == before);
+    EXPECT_TRUE(HandleEvent({BV_EVENT_ACTIVATE, 0}) && app.active == 1 && plat::test::flips_presented() == before);
     ASSERT_GE(start(16).device_kind, 0);
     UpdateFrame();
     const int64_t flips = plat::test::flips_presented(), frames = FramesDrawn();
-    EXPECT_TRUE(HandleEvent({EventKind::Deactivate, 0}) && app.active == 0);
+    EXPECT_TRUE(HandleEvent({BV_EVENT_DEACTIVATE, 0}) && app.active == 0);
     plat::test::lose_surfaces();
-    EXPECT_TRUE(HandleEvent({EventKind::Activate, 0}) && app.active == 1 && plat::test::flips_presented() == flips + 1);
+    EXPECT_TRUE(HandleEvent({BV_EVENT_ACTIVATE, 0}) && app.active == 1 && plat::test::flips_presented() == flips + 1);
     EXPECT_EQ(FramesDrawn(), frames);
     bv_use_palette(nullptr);
-    EXPECT_TRUE(HandleEvent({EventKind::FocusGained, 0}) && bv_palette.current_hpal == app.palette);
+    EXPECT_TRUE(HandleEvent({BV_EVENT_FOCUS_GAINED, 0}) && bv_palette.current_hpal == app.palette);
     // Escape, F12 and closing end the program; other keys are swallowed.
-    for (EventKind kind : {EventKind::Close, EventKind::Quit}) EXPECT_FALSE(HandleEvent({kind, 0}));
-    for (int32_t key : {plat::VK_ESCAPE, plat::VK_F12}) EXPECT_FALSE(HandleEvent({EventKind::KeyDown, key}));
-    for (int32_t key : {13, 32, 65, 107, 109, 122, 124}) EXPECT_TRUE(HandleEvent({EventKind::KeyDown, key})) << key;
-    EXPECT_TRUE(HandleEvent({EventKind::None, 0}));
+    for (int32_t kind : {BV_EVENT_CLOSE, BV_EVENT_QUIT}) EXPECT_FALSE(HandleEvent({kind, 0}));
+    for (int32_t key : {27, 123}) EXPECT_FALSE(HandleEvent({BV_EVENT_KEY_DOWN, key}));
+    for (int32_t key : {13, 32, 65, 107, 109, 122, 124}) EXPECT_TRUE(HandleEvent({BV_EVENT_KEY_DOWN, key})) << key;
+    EXPECT_TRUE(HandleEvent({BV_EVENT_NONE, 0}));
 }
 
 

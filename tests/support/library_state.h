@@ -5,7 +5,7 @@
 #define BV_TESTS_LIBRARY_STATE_H
 
 #include "brivondel.h"
-#include "platform/platform.h"
+#include "platform/test_hooks.h"
 #include "state.h"
 
 namespace bvtest {

@@ -15,10 +15,6 @@ namespace {
 
 std::vector<Viewport *> viewports;
 
-bool is_live_surface(const BvPlatSurface *s) {
-    return s != nullptr && std::find(sdl::live_surfaces.begin(), sdl::live_surfaces.end(), s) != sdl::live_surfaces.end();
-}
-
 bool is_live_device(const BvPlatDevice *device) {
     return device != nullptr && std::find(devices.begin(), devices.end(), device) != devices.end();
 }
@@ -29,10 +25,10 @@ bool is_live_viewport(const Viewport *viewport) {
 
 // The formats in which a page's pixels lie in memory, as OpenGL reads and
 // writes them exactly. 8-bit pages have none.
-bool picture_format_of(const BvPlatSurface *page, PictureFormat *out) {
-    switch (page->bits_per_pixel) {
+bool picture_format_of(const link::SurfaceMemory &page, PictureFormat *out) {
+    switch (page.bits_per_pixel) {
     case 16:
-        if (page->format.green_mask == 0x03E0) {
+        if (is_rgb555(page.format)) {
             *out = PictureFormat{GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, 2};
         } else {
             *out = PictureFormat{GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, 2};
@@ -53,10 +49,9 @@ GLenum depth_format_of(int32_t bits) {
 }
 
 bool build_framebuffer(BvPlatDevice *device) {
-    const BvPlatSurface *page = device->page;
     glGenTextures(1, &device->colour_texture);
     glBindTexture(GL_TEXTURE_2D, device->colour_texture);
-    glTexStorage2D(GL_TEXTURE_2D, 1, device->picture.internal_format, page->width, page->height);
+    glTexStorage2D(GL_TEXTURE_2D, 1, device->picture.internal_format, device->page_width, device->page_height);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glGenFramebuffers(1, &device->framebuffer);
@@ -74,13 +69,13 @@ void delete_framebuffer(BvPlatDevice *device) {
 
 void bind_device(BvPlatDevice *device) {
     glBindFramebuffer(GL_FRAMEBUFFER, device->framebuffer);
-    glViewport(0, 0, device->page->width, device->page->height);
+    glViewport(0, 0, device->page_width, device->page_height);
 }
 
 // The part of the page inside the current viewport, as a scissor box;
 // false when nothing of the page is left.
 bool viewport_scissor(const BvPlatDevice *device, const ClearRect *limit, GLint box[4]) {
-    int64_t x1 = 0, y1 = 0, x2 = device->page->width, y2 = device->page->height;
+    int64_t x1 = 0, y1 = 0, x2 = device->page_width, y2 = device->page_height;
     const Viewport *v = device->viewport;
     if (v != nullptr && v->rect_set) {
         x1 = std::max<int64_t>(x1, v->rect.x);
@@ -177,7 +172,7 @@ bool attach_depth_buffer(BvPlatDevice *device, int32_t depth_bits) {
     if (depth_bits > 0) {
         glGenRenderbuffers(1, &device->depth_buffer);
         glBindRenderbuffer(GL_RENDERBUFFER, device->depth_buffer);
-        glRenderbufferStorage(GL_RENDERBUFFER, depth_format_of(depth_bits), device->page->width, device->page->height);
+        glRenderbufferStorage(GL_RENDERBUFFER, depth_format_of(depth_bits), device->page_width, device->page_height);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, device->depth_buffer);
         device->depth_bits = depth_bits;
     }
@@ -185,57 +180,71 @@ bool attach_depth_buffer(BvPlatDevice *device, int32_t depth_bits) {
 }
 
 int32_t page_state(const BvPlatSurface *page) {
-    if (page == nullptr) return ERR_INVALID_OBJECT;
-    const BvPlatSurface *head = page->front != nullptr ? page->front : page;
-    if (head->lost || page->lost) return ERR_SURFACE_LOST;
-    if (page->lock_count > 0) return ERR_SURFACE_BUSY;
+    link::SurfaceMemory memory{};
+    if (!link::surface_memory(page, &memory)) return ERR_INVALID_OBJECT;
+    if (memory.lost) return ERR_SURFACE_LOST;
+    if (memory.locked) return ERR_SURFACE_BUSY;
     return OK;
+}
+
+std::vector<uint8_t> packed_rows(const link::SurfaceMemory &memory, size_t row_bytes) {
+    std::vector<uint8_t> packed(row_bytes * static_cast<size_t>(memory.height));
+    for (int32_t y = 0; y < memory.height; ++y)
+        std::copy_n(memory.pixels + static_cast<size_t>(y) * memory.pitch, row_bytes, packed.data() + y * row_bytes);
+    return packed;
+}
+
+void unpack_rows(const std::vector<uint8_t> &packed, const link::SurfaceMemory &memory, size_t row_bytes) {
+    for (int32_t y = 0; y < memory.height; ++y)
+        std::copy_n(packed.data() + y * row_bytes, row_bytes, memory.pixels + static_cast<size_t>(y) * memory.pitch);
 }
 
 // ---- The page's picture --------------------------------------------------------
 
-bool draws_into(const BvPlatSurface *page) { return device_of_page(page) != nullptr; }
+}  // namespace plat::gl
 
-void read_picture(BvPlatSurface *page) {
+namespace plat::link {
+
+using namespace plat::gl;
+
+bool device_draws_into(const BvPlatSurface *page) { return device_of_page(page) != nullptr; }
+
+void read_device_picture(BvPlatSurface *page) {
     BvPlatDevice *device = device_of_page(page);
-    if (device == nullptr || !make_current(device->d3d)) return;
+    SurfaceMemory memory{};
+    if (device == nullptr || !surface_memory(page, &memory) || !make_current(device->d3d)) return;
     const PictureFormat &f = device->picture;
-    const size_t row_bytes = static_cast<size_t>(page->width) * f.bytes_per_pixel;
-    std::vector<uint8_t> packed(row_bytes * page->height);
+    const size_t row_bytes = static_cast<size_t>(memory.width) * f.bytes_per_pixel;
+    std::vector<uint8_t> packed(row_bytes * static_cast<size_t>(memory.height));
     glBindFramebuffer(GL_READ_FRAMEBUFFER, device->framebuffer);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, page->width, page->height, f.format, f.type, packed.data());
-    if (glGetError() != GL_NO_ERROR) return;
-    for (int32_t y = 0; y < page->height; ++y) {
-        std::copy_n(packed.data() + y * row_bytes, row_bytes, page->pixels.get() + static_cast<size_t>(y) * page->pitch);
-    }
+    glReadPixels(0, 0, memory.width, memory.height, f.format, f.type, packed.data());
+    if (glGetError() == GL_NO_ERROR) unpack_rows(packed, memory, row_bytes);
 }
 
-void write_picture(BvPlatSurface *page) {
+void write_device_picture(BvPlatSurface *page) {
     BvPlatDevice *device = device_of_page(page);
-    if (device == nullptr || !make_current(device->d3d)) return;
+    SurfaceMemory memory{};
+    if (device == nullptr || !surface_memory(page, &memory) || !make_current(device->d3d)) return;
     const PictureFormat &f = device->picture;
-    const size_t row_bytes = static_cast<size_t>(page->width) * f.bytes_per_pixel;
-    std::vector<uint8_t> packed(row_bytes * page->height);
-    for (int32_t y = 0; y < page->height; ++y) {
-        std::copy_n(page->pixels.get() + static_cast<size_t>(y) * page->pitch, row_bytes, packed.data() + y * row_bytes);
-    }
+    const std::vector<uint8_t> packed = packed_rows(memory, static_cast<size_t>(memory.width) * f.bytes_per_pixel);
     glBindTexture(GL_TEXTURE_2D, device->colour_texture);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, page->width, page->height, f.format, f.type, packed.data());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, memory.width, memory.height, f.format, f.type, packed.data());
 }
 
 // The pixel value becomes the colour OpenGL writes back as that very value.
-int32_t fill_picture(BvPlatSurface *page, uint32_t color) {
+int32_t fill_device_picture(BvPlatSurface *page, uint32_t color) {
     BvPlatDevice *device = device_of_page(page);
     if (device == nullptr || !make_current(device->d3d)) return ERR_INVALID_OBJECT;
+    const int32_t bits_per_pixel = device->picture.bytes_per_pixel * 8;
     float r, g, b, a = 0.0f;
-    if (page->bits_per_pixel == 16 && device->picture.internal_format == GL_RGB5_A1) {
+    if (bits_per_pixel == 16 && device->picture.internal_format == GL_RGB5_A1) {
         r = static_cast<float>((color >> 10) & 31) / 31.0f;
         g = static_cast<float>((color >> 5) & 31) / 31.0f;
         b = static_cast<float>(color & 31) / 31.0f;
         a = static_cast<float>((color >> 15) & 1);
-    } else if (page->bits_per_pixel == 16) {
+    } else if (bits_per_pixel == 16) {
         r = static_cast<float>((color >> 11) & 31) / 31.0f;
         g = static_cast<float>((color >> 5) & 63) / 63.0f;
         b = static_cast<float>(color & 31) / 31.0f;
@@ -243,7 +252,7 @@ int32_t fill_picture(BvPlatSurface *page, uint32_t color) {
         r = static_cast<float>((color >> 16) & 255) / 255.0f;
         g = static_cast<float>((color >> 8) & 255) / 255.0f;
         b = static_cast<float>(color & 255) / 255.0f;
-        if (page->bits_per_pixel == 32) a = static_cast<float>(color >> 24) / 255.0f;
+        if (bits_per_pixel == 32) a = static_cast<float>(color >> 24) / 255.0f;
     }
     bind_device(device);
     glDisable(GL_SCISSOR_TEST);
@@ -264,7 +273,7 @@ void forget_surface(BvPlatSurface *surface) {
                    zbuffers.end());
 }
 
-}  // namespace plat::gl
+}  // namespace plat::link
 
 namespace plat {
 
@@ -279,7 +288,9 @@ int32_t create_zbuffer(Interface3D *d3d, int32_t width, int32_t height, int32_t 
     if (d3d == nullptr || (caps & CAPS_ZBUFFER) == 0) return ERR_INVALID;
     if (depth != 8 && depth != 16 && depth != 24 && depth != 32) return ERR_INVALID;
     // Its memory stands for the depth entries; the device keeps its own.
-    BvPlatSurface *s = sdl::make_surface(d3d->display, width, height, depth);
+    PixelFormat format{};
+    format.bits_per_pixel = depth;
+    BvPlatSurface *s = link::make_memory_surface(d3d->display, width, height, format);
     if (s == nullptr) return ERR_OUT_OF_MEMORY;
     zbuffers.push_back(ZBufferRecord{s, depth, nullptr});
     *out = s;
@@ -290,7 +301,9 @@ int32_t attach_zbuffer(BvPlatSurface *page, BvPlatSurface *zbuffer) {
     ZBufferRecord *z = zbuffer_record(zbuffer);
     if (page == nullptr || z == nullptr) return ERR_INVALID;
     if (z->page != nullptr || zbuffer_attached_to(page) != nullptr) return ERR_GENERIC;
-    if (zbuffer->width < page->width || zbuffer->height < page->height) return ERR_INVALID;
+    link::SurfaceMemory page_memory{}, zbuffer_memory{};
+    if (!link::surface_memory(page, &page_memory) || !link::surface_memory(zbuffer, &zbuffer_memory)) return ERR_INVALID;
+    if (zbuffer_memory.width < page_memory.width || zbuffer_memory.height < page_memory.height) return ERR_INVALID;
     z->page = page;
     BvPlatDevice *device = device_of_page(page);
     if (device != nullptr && !attach_depth_buffer(device, z->depth_bits)) {
@@ -314,7 +327,7 @@ void release_zbuffer(BvPlatSurface *zbuffer) {
     ZBufferRecord *z = zbuffer_record(zbuffer);
     if (z == nullptr) return;
     if (z->page != nullptr) detach_zbuffer(z->page, zbuffer);
-    release_surface(zbuffer);
+    link::destroy_memory_surface(zbuffer);
 }
 
 // ---- The device --------------------------------------------------------------------
@@ -323,7 +336,8 @@ void release_zbuffer(BvPlatSurface *zbuffer) {
 int32_t create_device(Interface3D *d3d, DeviceId id, BvPlatSurface *page, BvPlatDevice **out) {
     if (out == nullptr) return ERR_INVALID;
     *out = nullptr;
-    if (d3d == nullptr || page == nullptr || !is_live_surface(page)) return ERR_INVALID;
+    link::SurfaceMemory memory{};
+    if (d3d == nullptr || !link::surface_memory(page, &memory)) return ERR_INVALID;
     const size_t listed = device_hooks.made_up_list ? device_hooks.made_up.size()
                           : d3d->enumerated          ? d3d->listed.size()
                                                      : 1u;
@@ -334,12 +348,14 @@ int32_t create_device(Interface3D *d3d, DeviceId id, BvPlatSurface *page, BvPlat
     }
     if (device_of_page(page) != nullptr) return ERR_GENERIC;
     PictureFormat picture{};
-    if (!picture_format_of(page, &picture)) return ERR_UNSUPPORTED_MODE;
+    if (!picture_format_of(memory, &picture)) return ERR_UNSUPPORTED_MODE;
     // Only the device the search chose gets a context.
     if (!ensure_context(d3d, id) || !make_current(d3d)) return ERR_GENERIC;
     auto *device = new BvPlatDevice{};
     device->d3d = d3d;
     device->page = page;
+    device->page_width = memory.width;
+    device->page_height = memory.height;
     device->picture = picture;
     device->cull_mode = CULL_CCW;
     device->zfunc = CMP_LESSEQUAL;
@@ -351,7 +367,7 @@ int32_t create_device(Interface3D *d3d, DeviceId id, BvPlatSurface *page, BvPlat
         return ERR_OUT_OF_MEMORY;
     }
     devices.push_back(device);
-    write_picture(page);
+    link::write_device_picture(page);
     device_hooks.renderer = d3d->renderer;
     *out = device;
     return OK;
@@ -360,7 +376,8 @@ int32_t create_device(Interface3D *d3d, DeviceId id, BvPlatSurface *page, BvPlat
 // The page keeps the device's last picture.
 void release_device(BvPlatDevice *device) {
     if (!is_live_device(device)) return;
-    if (device->page != nullptr && device->page->lock_count == 0) read_picture(device->page);
+    link::SurfaceMemory memory{};
+    if (link::surface_memory(device->page, &memory) && !memory.locked) link::read_device_picture(device->page);
     for (Viewport *v : viewports) {
         if (v->device == device) v->device = nullptr;
     }
@@ -493,7 +510,7 @@ int32_t draw_triangle_fan(BvPlatDevice *device, const TLVertex *vertices, uint32
     glEnable(GL_SCISSOR_TEST);
     glScissor(box[0], box[1], box[2], box[3]);
     glUseProgram(d->program);
-    glUniform2f(d->page_size_at, static_cast<float>(device->page->width), static_cast<float>(device->page->height));
+    glUniform2f(d->page_size_at, static_cast<float>(device->page_width), static_cast<float>(device->page_height));
     apply_texture(device);
     apply_cull_mode(device->cull_mode);
     apply_depth_test(device);

@@ -265,7 +265,7 @@ int32_t create_3d(BvPlatDisplay *display, Interface3D **out) {
         --device_hooks.failing_3d;
         return ERR_GENERIC;
     }
-    if (!sdl::acquire_video()) return ERR_NO_VIDEO;
+    if (!link::acquire_video()) return ERR_NO_VIDEO;
     auto *d = new Interface3D{};
     d->display = display;
     if (device_hooks.system_list) {
@@ -275,7 +275,7 @@ int32_t create_3d(BvPlatDisplay *display, Interface3D **out) {
     } else if (!open_default_context(d) || !prepare_context(d)) {
         close_context(d);
         delete d;
-        sdl::release_video();
+        link::release_video();
         return ERR_GENERIC;
     }
     interfaces.push_back(d);
@@ -296,7 +296,7 @@ void release_3d(Interface3D *d3d) {
     for (BvPlatDevice *device : made) release_device(device);
     close_context(d3d);
     delete d3d;
-    sdl::release_video();
+    link::release_video();
 }
 
 int32_t enumerate_devices(Interface3D *d3d, DeviceCallback callback, void *context) {

@@ -25,8 +25,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/page_link.h"
 #include "platform/platform.h"
-#include "platform/sdl/sdl_objects.h"
+#include "platform/test_hooks.h"
 
 namespace plat::gl {
 
@@ -76,6 +77,7 @@ struct PictureFormat {
 struct BvPlatDevice {
     plat::Interface3D *d3d;
     BvPlatSurface *page;        // null once the page has gone
+    int32_t page_width, page_height;
     PictureFormat picture;
     GLuint framebuffer, colour_texture, depth_buffer;
     int32_t depth_bits;         // of the attached z-buffer; 0 for none
@@ -125,6 +127,11 @@ bool make_system_context_current(Interface3D *d);
 void close_system_context(Interface3D *d);
 // Makes a context for device `id` of the list unless one exists.
 bool ensure_context(Interface3D *d3d, DeviceId id);
+
+// A surface's rows packed tightly, `row_bytes` each, as OpenGL reads and
+// writes them; and packed rows back into the surface.
+std::vector<uint8_t> packed_rows(const link::SurfaceMemory &memory, size_t row_bytes);
+void unpack_rows(const std::vector<uint8_t> &packed, const link::SurfaceMemory &memory, size_t row_bytes);
 
 // Makes the interface's context current; false when it cannot be.
 bool make_current(Interface3D *d3d);

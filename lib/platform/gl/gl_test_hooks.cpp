@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/gl/gl_objects.h"
+#include "platform/test_hooks.h"
 
 namespace plat::test {
 

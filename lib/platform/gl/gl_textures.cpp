@@ -17,12 +17,12 @@ struct TexelFormat {
     int32_t bytes;
 };
 
-bool texel_format_of(const BvPlatSurface *s, TexelFormat *out) {
-    if (s->bits_per_pixel == 16 && s->format.green_mask == 0x07E0) {
+bool texel_format_of(const PixelFormat &f, TexelFormat *out) {
+    if (is_rgb565(f)) {
         *out = TexelFormat{GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, 2};
-    } else if (s->bits_per_pixel == 16 && s->format.green_mask == 0x03E0) {
+    } else if (is_rgb555(f)) {
         *out = TexelFormat{GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, 2};
-    } else if (s->bits_per_pixel == 32 && s->format.red_mask == 0xFF0000 && s->format.blue_mask == 0xFF) {
+    } else if (f.bits_per_pixel == 32 && f.red_mask == 0xFF0000 && f.blue_mask == 0xFF) {
         *out = TexelFormat{GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, 4};
     } else {
         return false;
@@ -37,17 +37,13 @@ bool is_known_surface(const BvPlatSurface *s) {
     return std::find(texture_surfaces.begin(), texture_surfaces.end(), s) != texture_surfaces.end();
 }
 
-GLuint upload(const BvPlatSurface *s, const TexelFormat &f) {
-    const size_t row_bytes = static_cast<size_t>(s->width) * f.bytes;
-    std::vector<uint8_t> packed(row_bytes * s->height);
-    for (int32_t y = 0; y < s->height; ++y) {
-        std::copy_n(s->pixels.get() + static_cast<size_t>(y) * s->pitch, row_bytes, packed.data() + y * row_bytes);
-    }
+GLuint upload(const link::SurfaceMemory &s, const TexelFormat &f) {
+    const std::vector<uint8_t> packed = packed_rows(s, static_cast<size_t>(s.width) * f.bytes);
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(f.internal_format), s->width, s->height, 0, f.format, f.type,
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(f.internal_format), s.width, s.height, 0, f.format, f.type,
                  packed.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
@@ -98,14 +94,10 @@ int32_t create_texture_surface(BvPlatDisplay *display, int32_t width, int32_t he
     if (out == nullptr) return ERR_INVALID;
     *out = nullptr;
     if ((caps & CAPS_TEXTURE) == 0) return ERR_INVALID;
-    BvPlatSurface *s = sdl::make_surface(display, width, height, format.bits_per_pixel);
-    if (s == nullptr) return width > 0 && height > 0 ? ERR_OUT_OF_MEMORY : ERR_INVALID;
-    s->format = format;
     TexelFormat f{};
-    if (!texel_format_of(s, &f)) {
-        sdl::destroy_surface(s);
-        return ERR_INVALID;
-    }
+    if (!texel_format_of(format, &f)) return ERR_INVALID;
+    BvPlatSurface *s = link::make_memory_surface(display, width, height, format);
+    if (s == nullptr) return width > 0 && height > 0 ? ERR_OUT_OF_MEMORY : ERR_INVALID;
     texture_surfaces.push_back(s);
     *out = s;
     return OK;
@@ -121,8 +113,10 @@ int32_t texture_handle(BvPlatDevice *device, BvPlatSurface *texture, uint32_t *h
         return ERR_GENERIC;
     }
     TexelFormat f{};
-    if (!texel_format_of(texture, &f) || !make_current(device->d3d)) return ERR_GENERIC;
-    const GLuint name = upload(texture, f);
+    link::SurfaceMemory memory{};
+    if (!link::surface_memory(texture, &memory) || !texel_format_of(memory.format, &f) || !make_current(device->d3d))
+        return ERR_GENERIC;
+    const GLuint name = upload(memory, f);
     if (name == 0) return ERR_OUT_OF_MEMORY;
     textures.push_back(TextureRecord{texture, device->d3d, name});
     *handle = name;
@@ -137,7 +131,7 @@ void release_texture_surface(BvPlatSurface *texture) {
     textures.erase(std::remove_if(textures.begin(), textures.end(), [&](const TextureRecord &t) { return t.surface == texture; }),
                    textures.end());
     texture_surfaces.erase(std::remove(texture_surfaces.begin(), texture_surfaces.end(), texture), texture_surfaces.end());
-    release_surface(texture);
+    link::destroy_memory_surface(texture);
 }
 
 }  // namespace plat

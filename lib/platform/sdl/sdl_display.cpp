@@ -13,12 +13,13 @@
 #include <emmintrin.h>
 #endif
 
-#include "platform/gl/gl_page_link.h"
+#include "platform/page_link.h"
 #include "platform/sdl/sdl_objects.h"
 
 namespace plat::sdl {
 
-Hooks hooks;
+Faults faults;
+bool rgb555_pages = false;
 std::string last_failure;
 BvPlatDisplay *current_display = nullptr;
 int64_t flip_count = 0;
@@ -68,15 +69,15 @@ BvPlatSurface *make_desktop_surface(BvPlatDisplay *display) {
     int32_t width, height;
     desktop_size(&width, &height);
     const int32_t depth = desktop_depth();
-    const bool was_555 = hooks.rgb555;
+    const bool was_555 = rgb555_pages;
     int32_t bits = depth;
     if (depth <= 8) bits = 8;
     if (depth == 15) {
         bits = 16;
-        hooks.rgb555 = true;
+        rgb555_pages = true;
     }
     BvPlatSurface *s = make_surface(display, width, height, bits);
-    hooks.rgb555 = was_555;
+    rgb555_pages = was_555;
     return s;
 }
 
@@ -162,7 +163,7 @@ void convert_row(const BvPlatSurface *page, const uint8_t *row, uint32_t *out, c
         for (int32_t x = 0; x < n; ++x) out[x] = palette_rgb[row[x]];
         break;
     case 16:
-        if (page->format.green_mask == 0x03E0) {
+        if (is_rgb555(page->format)) {
             widen_row<true>(row, out, n);
         } else {
             widen_row<false>(row, out, n);
@@ -338,9 +339,16 @@ bool show_presented(BvPlatDisplay *d) {
 
 }  // namespace
 
+}  // namespace plat::sdl
+
+namespace plat::link {
+
+using namespace plat::sdl;
+
 // The video system opens once and stays open until the process ends:
 // closing it unloads helper libraries (D-Bus) that keep memory of their own,
-// and reopening it for every start-up costs time.
+// and reopening it for every start-up costs time; release_video only marks
+// the end of one use.
 bool acquire_video() {
     if (video_open) return true;
     // Flips write the window's own framebuffer, never an OpenGL texture
@@ -356,7 +364,7 @@ bool acquire_video() {
 
 void release_video() {}
 
-}  // namespace plat::sdl
+}  // namespace plat::link
 
 namespace plat {
 
@@ -365,7 +373,7 @@ using namespace plat::sdl;
 int32_t create_display(BvPlatDisplay **out) {
     if (out == nullptr) return ERR_INVALID;
     *out = nullptr;
-    if (!acquire_video()) return ERR_NO_VIDEO;
+    if (!link::acquire_video()) return ERR_NO_VIDEO;
     last_failure.clear();
     auto *d = new BvPlatDisplay{};
     current_display = d;
@@ -394,13 +402,13 @@ void release_display(BvPlatDisplay *display) {
 const char *last_error() { return last_failure.c_str(); }
 
 int32_t desktop_depth() {
-    if (hooks.desktop_depth != 0) return hooks.desktop_depth;
+    if (faults.desktop_depth != 0) return faults.desktop_depth;
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return query_desktop_depth();
-    if (!acquire_video()) return 32;
+    if (!link::acquire_video()) return 32;
     return query_desktop_depth();
 }
 
-void set_rgb16_layout(bool rgb555) { hooks.rgb555 = rgb555; }
+void set_rgb16_layout(bool rgb555) { rgb555_pages = rgb555; }
 
 int32_t set_windowed(BvPlatDisplay *display, BvPlatWindow *window) {
     if (display == nullptr) return ERR_INVALID;
@@ -443,7 +451,7 @@ int32_t set_mode(BvPlatDisplay *display, int32_t width, int32_t height, int32_t 
     if (display == nullptr) return ERR_INVALID;
     if (!display->fullscreen) return ERR_NO_EXCLUSIVE_MODE;
     const bool known_depth = depth == 8 || depth == 16 || depth == 24 || depth == 32;
-    if (!known_depth || depth == hooks.refused_depth) return ERR_UNSUPPORTED_MODE;
+    if (!known_depth || depth == faults.refused_depth) return ERR_UNSUPPORTED_MODE;
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return ERR_UNSUPPORTED_MODE;
     destroy_presenter(display);
     display->width = width;
@@ -512,7 +520,7 @@ int32_t flip(BvPlatSurface *primary) {
     if (primary->lost) return ERR_SURFACE_LOST;
     const BvPlatPalette *palette = back->palette != nullptr ? back->palette : primary->palette;
     // A back buffer the 3D device draws into shows the device's picture.
-    if (back->lock_count == 0 && gl::draws_into(back)) gl::read_picture(back);
+    if (back->lock_count == 0 && link::device_draws_into(back)) link::read_device_picture(back);
     convert_to_presented(back, palette);
     ++flip_count;
     return show_presented(primary->display) ? OK : ERR_GENERIC;

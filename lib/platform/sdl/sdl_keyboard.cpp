@@ -10,6 +10,8 @@
 
 namespace plat::sdl {
 
+FedKeyboard fed;
+
 namespace {
 
 struct ScanKey {
@@ -271,15 +273,6 @@ uint8_t neutral_virtual_key(SDL_Scancode sc) {
     }
 }
 
-// The state fed by the test hooks; while `injected` it replaces SDL's.
-struct InjectedState {
-    bool injected = false;
-    bool keys[SDL_NUM_SCANCODES] = {};
-    bool left = false, right = false, middle = false;
-    bool caps_lock = false, num_lock = false;
-};
-InjectedState fed;
-
 struct KeyboardView {
     const uint8_t *keys;
     int32_t key_count;
@@ -355,9 +348,7 @@ void keyboard_snapshot(uint8_t states[256]) {
     if (v.scroll_lock) states[vk::SCROLL] |= 0x01;
 }
 
-namespace test {
-
-void set_keys(const int32_t *scan_codes, int32_t count) {
+void feed_keys(const int32_t *scan_codes, int32_t count) {
     fed.injected = true;
     std::memset(fed.keys, 0, sizeof fed.keys);
     if (scan_codes == nullptr) return;
@@ -370,25 +361,6 @@ void set_keys(const int32_t *scan_codes, int32_t count) {
     }
 }
 
-void set_mouse_buttons(bool left, bool right, bool middle) {
-    fed.injected = true;
-    fed.left = left;
-    fed.right = right;
-    fed.middle = middle;
-}
-
-void set_caps_lock_toggled(bool on) {
-    fed.injected = true;
-    fed.caps_lock = on;
-}
-
-void set_num_lock_toggled(bool on) {
-    fed.injected = true;
-    fed.num_lock = on;
-}
-
-void clear_keys() { fed = InjectedState{}; }
-
-}  // namespace test
+void release_fed_keys() { fed = FedKeyboard{}; }
 
 }  // namespace plat

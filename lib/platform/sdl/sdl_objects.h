@@ -1,5 +1,6 @@
 // The SDL2 backend's objects behind the opaque platform handles, shared by
-// the backend's files (and by the OpenGL device, which draws into page 0).
+// the backend's files only (the 3D device reaches surfaces through
+// platform/page_link.h).
 // Stands in for DirectDraw's display object, surfaces and palettes and for
 // the window system's windows; it has no hardware page flipping: a flip
 // converts the back buffer to 32-bit and scales it into the window's own
@@ -54,8 +55,9 @@ struct BvPlatDisplay {
 
 namespace plat::sdl {
 
-// Settings of the test hooks and options, read across the backend.
-struct Hooks {
+// Faults the test hooks (a test-only target) inject, read across the
+// backend; all zero in a program that never links the hooks.
+struct Faults {
     int32_t refused_depth = 0;
     int32_t failing_restores = 0;
     bool restores_stay_lost = false;
@@ -63,17 +65,25 @@ struct Hooks {
     int32_t failing_locks = 0;
     int32_t pitch_padding = 0;
     int32_t desktop_depth = 0;
-    bool rgb555 = false;
 };
-extern Hooks hooks;
+extern Faults faults;
+
+// 16-bit pages are RGB555 instead of RGB565 (set_rgb16_layout).
+extern bool rgb555_pages;
+
+// A keyboard state fed by a key script (feed_keys) or the test hooks;
+// while `injected` it replaces SDL's.
+struct FedKeyboard {
+    bool injected = false;
+    bool keys[SDL_NUM_SCANCODES] = {};
+    bool left = false, right = false, middle = false;
+    bool caps_lock = false, num_lock = false;
+};
+extern FedKeyboard fed;
 
 // Why the last display or window could not be made, in one line.
 extern std::string last_failure;
 
-// Opens SDL's video system (or records why not in last_failure). It stays
-// open until the process ends, so release_video only marks the end of one use.
-bool acquire_video();
-void release_video();
 
 // Every live surface, so that losing and palette release can reach them.
 extern std::vector<BvPlatSurface *> live_surfaces;

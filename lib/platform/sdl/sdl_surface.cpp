@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/gl/gl_page_link.h"
+#include "platform/page_link.h"
 #include "platform/sdl/sdl_objects.h"
 
 namespace plat::sdl {
@@ -20,7 +20,7 @@ constexpr int32_t MAX_SIDE = 16384;
 PixelFormat format_for_depth(int32_t bits_per_pixel) {
     PixelFormat f{};
     f.bits_per_pixel = bits_per_pixel;
-    if (bits_per_pixel == 16 && hooks.rgb555) {
+    if (bits_per_pixel == 16 && rgb555_pages) {
         f.red_mask = 0x7C00;
         f.green_mask = 0x03E0;
         f.blue_mask = 0x001F;
@@ -46,7 +46,7 @@ BvPlatSurface *chain_head(BvPlatSurface *surface) {
 BvPlatSurface *make_surface(BvPlatDisplay *display, int32_t width, int32_t height, int32_t bits_per_pixel) {
     if (width <= 0 || height <= 0 || width > MAX_SIDE || height > MAX_SIDE) return nullptr;
     if (bits_per_pixel != 8 && bits_per_pixel != 16 && bits_per_pixel != 24 && bits_per_pixel != 32) return nullptr;
-    const int32_t padding = std::clamp(hooks.pitch_padding, 0, 4096);
+    const int32_t padding = std::clamp(faults.pitch_padding, 0, 4096);
     auto *s = new BvPlatSurface{};
     s->display = display;
     s->width = width;
@@ -62,7 +62,7 @@ BvPlatSurface *make_surface(BvPlatDisplay *display, int32_t width, int32_t heigh
 void destroy_surface(BvPlatSurface *surface) {
     if (surface == nullptr) return;
     live_surfaces.erase(std::remove(live_surfaces.begin(), live_surfaces.end(), surface), live_surfaces.end());
-    gl::forget_surface(surface);
+    link::forget_surface(surface);
     delete surface;
 }
 
@@ -80,6 +80,30 @@ void detach_palette_everywhere(BvPlatPalette *palette) {
 }
 
 }  // namespace plat::sdl
+
+namespace plat::link {
+
+using namespace plat::sdl;
+
+bool surface_memory(const BvPlatSurface *surface, SurfaceMemory *out) {
+    if (surface == nullptr || out == nullptr) return false;
+    if (std::find(live_surfaces.begin(), live_surfaces.end(), surface) == live_surfaces.end()) return false;
+    const BvPlatSurface *head = surface->front != nullptr ? surface->front : surface;
+    *out = SurfaceMemory{surface->pixels.get(), surface->width, surface->height, surface->pitch,
+                         surface->bits_per_pixel, surface->format, head->lost || surface->lost,
+                         surface->lock_count > 0};
+    return true;
+}
+
+BvPlatSurface *make_memory_surface(BvPlatDisplay *display, int32_t width, int32_t height, const PixelFormat &format) {
+    BvPlatSurface *s = make_surface(display, width, height, format.bits_per_pixel);
+    if (s != nullptr) s->format = format;
+    return s;
+}
+
+void destroy_memory_surface(BvPlatSurface *surface) { destroy_surface(surface); }
+
+}  // namespace plat::link
 
 namespace plat {
 
@@ -99,14 +123,14 @@ int32_t pixel_format(BvPlatSurface *surface, PixelFormat *out) {
 
 int32_t lock_surface(BvPlatSurface *surface, uint8_t **base, int32_t *pitch) {
     if (surface == nullptr || base == nullptr || pitch == nullptr) return ERR_INVALID;
-    if (hooks.failing_locks > 0) {
-        --hooks.failing_locks;
+    if (faults.failing_locks > 0) {
+        --faults.failing_locks;
         return ERR_GENERIC;
     }
     if (chain_head(surface)->lost) return ERR_SURFACE_LOST;
     ++surface->lock_count;
     // A page the 3D device draws into shows the device's picture.
-    if (surface->lock_count == 1 && gl::draws_into(surface)) gl::read_picture(surface);
+    if (surface->lock_count == 1 && link::device_draws_into(surface)) link::read_device_picture(surface);
     *base = surface->pixels.get();
     *pitch = surface->pitch;
     return OK;
@@ -116,14 +140,14 @@ int32_t unlock_surface(BvPlatSurface *surface) {
     if (surface == nullptr) return ERR_INVALID;
     if (surface->lock_count == 0) return ERR_NOT_LOCKED;
     --surface->lock_count;
-    if (surface->lock_count == 0 && gl::draws_into(surface)) gl::write_picture(surface);
+    if (surface->lock_count == 0 && link::device_draws_into(surface)) link::write_device_picture(surface);
     return OK;
 }
 
 int32_t fill_surface(BvPlatSurface *surface, uint32_t color) {
     if (surface == nullptr) return ERR_INVALID;
     if (chain_head(surface)->lost) return ERR_SURFACE_LOST;
-    if (surface->lock_count == 0 && gl::draws_into(surface)) return gl::fill_picture(surface, color);
+    if (surface->lock_count == 0 && link::device_draws_into(surface)) return link::fill_device_picture(surface, color);
     const int32_t bytes = surface->bits_per_pixel / 8;
     uint8_t pixel[4];
     for (int32_t i = 0; i < 4; ++i) pixel[i] = static_cast<uint8_t>(color >> (8 * i));
@@ -140,9 +164,9 @@ int32_t fill_surface(BvPlatSurface *surface, uint32_t color) {
 // Restoring any surface of a flipping pair restores the pair.
 int32_t restore_surface(BvPlatSurface *surface) {
     if (surface == nullptr) return ERR_INVALID;
-    ++hooks.restore_count;
-    if (hooks.failing_restores > 0) {
-        --hooks.failing_restores;
+    ++faults.restore_count;
+    if (faults.failing_restores > 0) {
+        --faults.failing_restores;
         return ERR_WRONG_MODE;
     }
     BvPlatSurface *head = chain_head(surface);
@@ -153,7 +177,7 @@ int32_t restore_surface(BvPlatSurface *surface) {
         const uint32_t flags = SDL_GetWindowFlags(d->window->sdl);
         if ((flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0) return ERR_NO_EXCLUSIVE_MODE;
     }
-    if (hooks.restores_stay_lost) return OK;
+    if (faults.restores_stay_lost) return OK;
     head->lost = false;
     if (head->back != nullptr) head->back->lost = false;
     surface->lost = false;

@@ -5,26 +5,27 @@
 #include <cstring>
 
 #include "platform/sdl/sdl_objects.h"
+#include "platform/test_hooks.h"
 
 namespace plat::test {
 
 using namespace plat::sdl;
 
-void refuse_depth(int32_t depth) { hooks.refused_depth = depth; }
+void refuse_depth(int32_t depth) { faults.refused_depth = depth; }
 
 void lose_surfaces() { lose_all_surfaces(); }
 
-void fail_restores(int32_t n) { hooks.failing_restores = std::max(n, 0); }
+void fail_restores(int32_t n) { faults.failing_restores = std::max(n, 0); }
 
-void keep_surfaces_lost(bool on) { hooks.restores_stay_lost = on; }
+void keep_surfaces_lost(bool on) { faults.restores_stay_lost = on; }
 
-int64_t restores_made() { return hooks.restore_count; }
+int64_t restores_made() { return faults.restore_count; }
 
-void fail_locks(int32_t n) { hooks.failing_locks = std::max(n, 0); }
+void fail_locks(int32_t n) { faults.failing_locks = std::max(n, 0); }
 
-void pad_pitch(int32_t bytes) { hooks.pitch_padding = std::clamp(bytes, 0, 4096); }
+void pad_pitch(int32_t bytes) { faults.pitch_padding = std::clamp(bytes, 0, 4096); }
 
-void set_desktop_depth(int32_t depth) { hooks.desktop_depth = depth; }
+void set_desktop_depth(int32_t depth) { faults.desktop_depth = depth; }
 
 int64_t flips_presented() { return flip_count; }
 
@@ -70,10 +71,28 @@ bool window_placement(BvPlatWindow *window, int32_t *x, int32_t *y, bool *on_top
     return true;
 }
 
+void set_mouse_buttons(bool left, bool right, bool middle) {
+    fed.injected = true;
+    fed.left = left;
+    fed.right = right;
+    fed.middle = middle;
+}
+
+void set_caps_lock_toggled(bool on) {
+    fed.injected = true;
+    fed.caps_lock = on;
+}
+
+void set_num_lock_toggled(bool on) {
+    fed.injected = true;
+    fed.num_lock = on;
+}
+
 void reset() {
-    hooks = Hooks{};
+    faults = Faults{};
+    rgb555_pages = false;
     for (BvPlatSurface *s : live_surfaces) s->lost = false;
-    clear_keys();
+    release_fed_keys();
     reset_device();
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <deque>
 
+#include "platform/page_link.h"
 #include "platform/sdl/sdl_objects.h"
 
 namespace plat::sdl {
@@ -101,7 +102,7 @@ void translate(const SDL_Event &e) {
 }  // namespace
 
 BvPlatWindow *make_window(const char *title, int32_t width, int32_t height, uint32_t sdl_flags) {
-    if (!acquire_video()) return nullptr;
+    if (!link::acquire_video()) return nullptr;
     // A full-screen window covers the desktop from its origin.
     const int position = (sdl_flags & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP
                              ? 0

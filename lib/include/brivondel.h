@@ -3,7 +3,13 @@
  * The library is a set of free bv_ operations over a few library-global
  * records. Everything runs on one thread; no operation is reentrant.
  * Operations return 0 on success, small negative codes on failure (the
- * PCX reader returns 1..4), or a handle where they make one.
+ * PCX reader returns 1..4), or a handle where they make one. Where an
+ * operation passes on a platform result (bv_flip, bv_fill_page, the depth
+ * buffer clears of a 3D device), it is one of the BV_ERR_ codes below;
+ * bv_display.result holds them too.
+ *
+ * brivondel_linux.h adds what the Linux build offers beside these: the
+ * application's window and its events, and headless use.
  */
 #ifndef BRIVONDEL_H
 #define BRIVONDEL_H
@@ -29,6 +35,22 @@ typedef BvPlatPalette *bv_hpalette;
 /* A depth buffer: a memory block or the device's z-buffer surface. */
 typedef struct BvZBuffer *bv_zbuffer;
 
+/* ---- Platform result codes -------------------------------------------- */
+#define BV_OK 0
+#define BV_ERR_GENERIC ((int32_t)0x80004005u)         /* unspecified failure */
+#define BV_ERR_OUT_OF_MEMORY ((int32_t)0x8007000Eu)
+#define BV_ERR_INVALID ((int32_t)0x80070057u)         /* an argument the platform refuses */
+#define BV_ERR_NO_VIDEO ((int32_t)0x88760078u)        /* no display to open */
+#define BV_ERR_INVALID_OBJECT ((int32_t)0x88760082u)  /* the object is gone or was never made */
+#define BV_ERR_SURFACE_BUSY ((int32_t)0x887601AEu)    /* page 0 is locked: the device cannot draw */
+#define BV_ERR_SURFACE_LOST ((int32_t)0x887601C2u)    /* restore the surface and try again */
+#define BV_ERR_NO_EXCLUSIVE_MODE ((int32_t)0x887601E1u)
+#define BV_ERR_NOT_FOUND ((int32_t)0x887600FFu)
+#define BV_ERR_NOT_FLIPPABLE ((int32_t)0x88760246u)
+#define BV_ERR_NOT_LOCKED ((int32_t)0x88760248u)
+#define BV_ERR_WRONG_MODE ((int32_t)0x8876024Bu)
+#define BV_ERR_UNSUPPORTED_MODE ((int32_t)0x8876024Eu) /* the display refuses this size or depth */
+
 /* ---- Display (library state and start-up) ---------------------------- */
 
 enum {
@@ -40,6 +62,13 @@ enum {
 };
 
 #define BV_CAPS_3DDEVICE 0x2000u
+/* bv_display.device_kind, and what bv_start_display returns. */
+enum {
+    BV_DEVICE_NOT_STARTED = -1, /* the display did not start */
+    BV_DEVICE_NONE = 0,         /* the library's own rasterizers draw */
+    BV_DEVICE_SOFTWARE = 1,     /* a software 3D device draws page 0 */
+    BV_DEVICE_HARDWARE = 2      /* a hardware 3D device draws page 0 */
+};
 
 typedef struct DisplayState {
     int32_t width, height;
@@ -56,7 +85,7 @@ typedef struct DisplayState {
     void *viewport;
     BvPlatSurface *zsurface;    /* the device's z-buffer */
     int32_t zenabled;
-    int32_t device_kind;        /* -1 not started, 0 none, 1 software, 2 hardware */
+    int32_t device_kind;        /* BV_DEVICE_ */
     int32_t result;             /* last (first failing) platform result */
     uint32_t red_mask, green_mask, blue_mask, alpha_mask;
     uint32_t rgb16_format;      /* bytes: green shift, green width, green max */
