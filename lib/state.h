@@ -17,6 +17,11 @@ namespace bv {
 constexpr std::size_t WORK_AREA_SIZE = 10240;
 alignas(16) extern uint8_t work_area[WORK_AREA_SIZE];
 
+// The most vertices a polygon may have on its way to a rasterizer or the
+// device: what work_area holds unclipped, a camera point and a screen
+// point (24 + 8 bytes) each.
+constexpr uint32_t MAX_POLYGON_VERTICES = 320;
+
 // The PCX reader's default image buffer, start-up scratch, and the
 // pipeline's clipped texture coordinates: clipping overwrites it.
 constexpr std::size_t IO_BUFFER_SIZE = 4096;
@@ -36,6 +41,18 @@ int32_t target_bytes_per_pixel();
 
 // True when the current page is 16-bit RGB555 rather than RGB565.
 bool rgb16_is_555();
+
+// A 16-bit pixel from 8-bit channels: the top 5 (or 6 for RGB565's green)
+// bits of each, shifted into place.
+constexpr uint16_t pack_rgb16(uint32_t r, uint32_t g, uint32_t b, bool rgb555) {
+    if (rgb555) return static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
+    return static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+}
+
+// Entry `index` of bv_colors.pixel_lut from the logical palette, in the
+// current page's depth: a 16-bit word on 16-bit pages, the bytes 0, red,
+// green, blue on 24- and 32-bit pages; 8-bit pages do not use it.
+void write_pixel_lut_entry(int32_t index);
 
 // ---- 3D view ------------------------------------------------------------------
 

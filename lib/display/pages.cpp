@@ -25,31 +25,6 @@ void choose_bitmap_settings_for_page(int32_t depth) {
     bv_colors.dib_pal_indices = bv_colors.dib_info_size == 552 ? 1 : 0;
 }
 
-void put_lut_word(int32_t index, uint32_t word) {
-    bv_colors.pixel_lut[2 * index] = static_cast<uint8_t>(word);
-    bv_colors.pixel_lut[2 * index + 1] = static_cast<uint8_t>(word >> 8);
-}
-
-// pixel_lut: 16-bit words for 16-bit pages; bytes 0, red, green, blue for
-// 24- and 32-bit pages.
-void rebuild_pixel_lut(int32_t depth) {
-    const bool rgb555 = bv::rgb16_is_555();
-    for (int32_t i = 0; i < 256; ++i) {
-        const PaletteEntry &e = bv_palette.log_palette.entries[i];
-        const uint32_t r = e.red, g = e.green, b = e.blue;
-        if (depth == 16 && rgb555) {
-            put_lut_word(i, ((r & 0xF8) << 7) | ((g >> 3) << 5) | (b >> 3));
-        } else if (depth == 16) {
-            put_lut_word(i, ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-        } else {
-            bv_colors.pixel_lut[4 * i] = 0;
-            bv_colors.pixel_lut[4 * i + 1] = e.red;
-            bv_colors.pixel_lut[4 * i + 2] = e.green;
-            bv_colors.pixel_lut[4 * i + 3] = e.blue;
-        }
-    }
-}
-
 void copy_slot_to_target(uint32_t page) {
     bv_target.surface = bv_pages.surface[page];
     bv_target.page = static_cast<int32_t>(page);
@@ -76,7 +51,7 @@ int32_t bv_select_page(uint32_t page) {
     const int32_t depth = bv_target.bits_per_pixel;
     choose_bitmap_settings_for_page(depth);
     if (depth == 8) return 0;
-    rebuild_pixel_lut(depth);
+    for (int32_t i = 0; i < 256; ++i) bv::write_pixel_lut_entry(i);
     return 0;
 }
 

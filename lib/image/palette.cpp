@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "clip_run.h"
 #include "platform/platform.h"
 #include "state.h"
 
@@ -38,18 +39,13 @@ void write_dib_color(int32_t index) {
     bv_palette.dib_colors[index] = RgbQuad{e.blue, e.green, e.red, 0};
 }
 
-uint16_t pack_rgb16(uint8_t r, uint8_t g, uint8_t b, bool rgb555) {
-    if (rgb555) return static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
-    return static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-}
+}  // namespace
 
-// pixel_lut holds 16-bit words on 16-bit pages and the bytes 0, red,
-// green, blue on 24- and 32-bit pages; 8-bit pages do not use it.
-void write_pixel_lut_entry(int32_t index) {
+void bv::write_pixel_lut_entry(int32_t index) {
     const PaletteEntry &e = bv_palette.log_palette.entries[index];
     const int32_t bpp = bv_target.bits_per_pixel;
     if (bpp == 16) {
-        const uint16_t word = pack_rgb16(e.red, e.green, e.blue, bv::rgb16_is_555());
+        const uint16_t word = bv::pack_rgb16(e.red, e.green, e.blue, bv::rgb16_is_555());
         std::memcpy(&bv_colors.pixel_lut[2 * index], &word, sizeof word);
     } else if (bpp == 24 || bpp == 32) {
         uint8_t *out = &bv_colors.pixel_lut[4 * index];
@@ -60,25 +56,7 @@ void write_pixel_lut_entry(int32_t index) {
     }
 }
 
-// The run [start, start + count) cut down to the 256 entries; the offset
-// says how many leading items of the caller's run fell below entry 0.
-struct EntryRun {
-    int32_t start = 0;
-    int32_t count = 0;
-    int32_t offset = 0;
-};
-
-EntryRun clamp_to_palette(int32_t start, int32_t count) {
-    EntryRun run;
-    if (count <= 0) return run;
-    const int64_t first = std::max<int64_t>(start, 0);
-    const int64_t end = std::min<int64_t>(int64_t{start} + count, 256);
-    if (end <= first) return run;
-    run.start = static_cast<int32_t>(first);
-    run.count = static_cast<int32_t>(end - first);
-    run.offset = static_cast<int32_t>(first - start);
-    return run;
-}
+namespace {
 
 // ---- Colour reduction ------------------------------------------------------
 
@@ -240,37 +218,37 @@ int32_t bv_use_palette(bv_hpalette palette) {
 
 int32_t bv_set_palette(int32_t start, int32_t count, const uint8_t *rgb) {
     if (bv_target.page == -1 || rgb == nullptr) return 0;
-    const EntryRun run = clamp_to_palette(start, count);
+    const bv::ClippedRun run = bv::clip_run(start, count, 256);
     if (run.count == 0) return 0;
 
-    const uint8_t *src = rgb + 3 * static_cast<std::ptrdiff_t>(run.offset);
+    const uint8_t *src = rgb + 3 * static_cast<std::ptrdiff_t>(run.skip);
     PaletteEntry *entries = bv_palette.log_palette.entries;
     for (int32_t i = 0; i < run.count; ++i) {
-        entries[run.start + i] = PaletteEntry{src[3 * i], src[3 * i + 1], src[3 * i + 2], BV_PC_RESERVED};
-        write_dib_color(run.start + i);
+        entries[run.first + i] = PaletteEntry{src[3 * i], src[3 * i + 1], src[3 * i + 2], BV_PC_RESERVED};
+        write_dib_color(run.first + i);
     }
 
     const int32_t depth = bv_display.depth;
     if (depth == 0) {
         if (bv_palette.current_hpal != nullptr)
-            plat::animate_window_palette(bv_palette.current_hpal, run.start, run.count, &entries[run.start]);
+            plat::animate_window_palette(bv_palette.current_hpal, run.first, run.count, &entries[run.first]);
     } else if (depth >= 1 && depth <= 8) {
         // The display palette decides what an 8-bit mode shows; pixel_lut
         // serves only deeper pages.
         if (bv_display.palette != nullptr)
-            plat::set_display_palette_entries(bv_display.palette, run.start, run.count, &entries[run.start]);
+            plat::set_display_palette_entries(bv_display.palette, run.first, run.count, &entries[run.first]);
         return 0;
     }
-    for (int32_t i = 0; i < run.count; ++i) write_pixel_lut_entry(run.start + i);
+    for (int32_t i = 0; i < run.count; ++i) bv::write_pixel_lut_entry(run.first + i);
     return 0;
 }
 
 int32_t bv_reduce_colors(int32_t start, int32_t count, uint8_t *rgb) {
     if (bv_target.page == -1) return 0;
     bv::lock_target();
-    const EntryRun run = clamp_to_palette(start, count);
+    const bv::ClippedRun run = bv::clip_run(start, count, 256);
     if (bv::target_drawable() && bv_target.bits_per_pixel == 8 && run.count > 0 && rgb != nullptr)
-        reduce_locked_page(run.start, run.count, rgb);
+        reduce_locked_page(run.first, run.count, rgb);
     bv::unlock_target();
     return 0;
 }

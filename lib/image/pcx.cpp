@@ -13,6 +13,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "clip_run.h"
 #include "image/pcx.h"
 #include "state.h"
 
@@ -152,36 +153,18 @@ int64_t columns_described(Layout layout, const PcxHeader &h) {
     return layout == Layout::Mono || layout == Layout::Planar4 ? plane_bytes * 8 : plane_bytes;
 }
 
-// One axis of the placement: the image's extent starts at `origin` on a
-// page of `limit` pixels. Computed in 64 bits; parts before 0 are skipped.
-struct Span {
-    int32_t first = 0;  // page coordinate of the first visible pixel
-    int32_t skip = 0;   // image pixels before it
-    int32_t count = 0;  // visible pixels; 0 when none
-};
-
-Span place_axis(int64_t origin, int64_t extent, int64_t limit) {
-    Span s;
-    if (extent <= 0) return s;
-    const int64_t first = std::max<int64_t>(origin, 0);
-    const int64_t end = std::min(origin + extent, limit);
-    if (end <= first) return s;
-    s.first = static_cast<int32_t>(first);
-    s.skip = static_cast<int32_t>(first - origin);
-    s.count = static_cast<int32_t>(end - first);
-    return s;
-}
-
+// The image's extent on each axis, placed on the page: parts before 0 and
+// beyond the page's edge are skipped.
 struct Placement {
-    Span rows, columns;
+    bv::ClippedRun rows, columns;
 };
 
 Placement place_image(const PcxHeader &h, int32_t flags) {
     const bool at_cursor = (flags & BV_PCX_AT_CURSOR) != 0;
     Placement p;
-    p.rows = place_axis(at_cursor ? bv_cursor.cursor_y : h.ymin, int64_t{h.ymax} - h.ymin + 1, bv_target.height);
+    p.rows = bv::clip_run(at_cursor ? bv_cursor.cursor_y : h.ymin, int64_t{h.ymax} - h.ymin + 1, bv_target.height);
     if (p.rows.count == 0) return p;
-    p.columns = place_axis(at_cursor ? bv_cursor.cursor_x : h.xmin, int64_t{h.xmax} - h.xmin + 1, bv_target.width);
+    p.columns = bv::clip_run(at_cursor ? bv_cursor.cursor_x : h.xmin, int64_t{h.xmax} - h.xmin + 1, bv_target.width);
     return p;
 }
 
@@ -223,9 +206,7 @@ inline uint32_t source_value(const uint8_t *line, int32_t plane_bytes, int32_t c
 }
 
 inline uint16_t pack_rgb16(uint32_t rgb, bool rgb555) {
-    const uint32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
-    if (rgb555) return static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
-    return static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+    return bv::pack_rgb16((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF, rgb555);
 }
 
 // Source value to page pixel. 1- and 4-plane images sit at palette

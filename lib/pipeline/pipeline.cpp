@@ -12,7 +12,7 @@ namespace {
 // Vertex limits of the static storage: without clipping 24 + 8 bytes per
 // vertex; with clipping 24 per input vertex and 32 per output vertex, and
 // a convex polygon gains at most one vertex.
-constexpr uint32_t MAX_VERTICES_UNCLIPPED = bv::WORK_AREA_SIZE / (sizeof(Vertex3) + sizeof(ScreenPoint));
+constexpr uint32_t MAX_VERTICES_UNCLIPPED = bv::MAX_POLYGON_VERTICES;
 constexpr uint32_t MAX_VERTICES_CLIPPED = 182;
 constexpr uint32_t IO_BUFFER_TEXCOORDS = bv::IO_BUFFER_SIZE / sizeof(TexCoord);
 
@@ -22,7 +22,7 @@ constexpr uint32_t IO_BUFFER_TEXCOORDS = bv::IO_BUFFER_SIZE / sizeof(TexCoord);
 // converted.
 constexpr double SCALED_LIMIT = 4294967296.0;
 
-static_assert(MAX_VERTICES_UNCLIPPED == 320);
+static_assert(MAX_VERTICES_UNCLIPPED == bv::WORK_AREA_SIZE / (sizeof(Vertex3) + sizeof(ScreenPoint)));
 static_assert(MAX_VERTICES_CLIPPED * sizeof(Vertex3) + (MAX_VERTICES_CLIPPED + 1) * (sizeof(Vertex3) + sizeof(ScreenPoint)) <=
               bv::WORK_AREA_SIZE);
 

@@ -187,10 +187,6 @@ struct Event {
 // Takes one waiting event without blocking; false when none is waiting.
 bool poll_event(Event *out);
 
-// Virtual-key codes the shell tests.
-constexpr int32_t VK_ESCAPE = 27;
-constexpr int32_t VK_F12 = 123;
-
 // ---- 3D device ------------------------------------------------------------------
 //
 // A 3D device draws triangle fans of pre-transformed vertices into page 0,

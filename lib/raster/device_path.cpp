@@ -9,7 +9,7 @@
 
 namespace bv {
 
-plat::TLVertex tl_vertices[TL_VERTEX_COUNT];
+plat::TLVertex tl_vertices[MAX_POLYGON_VERTICES];
 
 namespace {
 
@@ -70,7 +70,7 @@ void draw_without_depth(BvPlatDevice *device, uint32_t n) {
 // vertices, more than the fan holds, no current texture, or a member that
 // reads z without camera-space vertices.
 bool polygon_drawable(MemberTraits m, const ScreenPoint *pts, const TexCoord *tex, const Vertex3 *cam, uint32_t n) {
-    if (n < 2 || n > TL_VERTEX_COUNT) return false;
+    if (n < 2 || n > MAX_POLYGON_VERTICES) return false;
     if (pts == nullptr || tex == nullptr) return false;
     if ((m.perspective || m.depth) && cam == nullptr) return false;
     if (bv_display.device == nullptr) return false;

@@ -8,6 +8,7 @@
 
 #include "brivondel.h"
 #include "platform/platform.h"
+#include "state.h"
 
 namespace bv {
 
@@ -16,8 +17,7 @@ namespace bv {
 enum class RasterMember { PerspectiveDepth, Perspective, AffineDepth, Affine };
 
 // The fan the members fill, one record per vertex; every polygon overwrites it.
-constexpr uint32_t TL_VERTEX_COUNT = 320;
-extern plat::TLVertex tl_vertices[TL_VERTEX_COUNT];
+extern plat::TLVertex tl_vertices[MAX_POLYGON_VERTICES];
 
 // Draws n vertices as one fan on the device. `cam` is null for the affine
 // member without depth, which reads no z.

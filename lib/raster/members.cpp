@@ -23,9 +23,6 @@ namespace {
 using raster::Frame;
 using raster::Polygon;
 
-// The most vertices the pipeline's static storage can hand over.
-constexpr uint32_t MAX_POLYGON_VERTICES = 320;
-
 // Texture coordinates whose 16.16 form fits 32 bits.
 constexpr int32_t TEXCOORD_MIN = -32768;
 constexpr int32_t TEXCOORD_MAX = 32767;

@@ -311,6 +311,12 @@ bool is_down(const KeyboardView &v, SDL_Scancode sc) {
 
 }  // namespace
 
+int32_t key_message_code(SDL_Scancode sc) {
+    const uint8_t neutral = neutral_virtual_key(sc);
+    if (neutral != 0) return neutral;
+    return virtual_key(sc, (SDL_GetModState() & KMOD_NUM) != 0);
+}
+
 }  // namespace plat::sdl
 
 namespace plat {

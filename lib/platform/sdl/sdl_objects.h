@@ -81,6 +81,10 @@ struct FedKeyboard {
 };
 extern FedKeyboard fed;
 
+// The virtual key a key-down event carries: a modifier by its side-neutral
+// code, the keypad by Num Lock, every other key by its position.
+int32_t key_message_code(SDL_Scancode sc);
+
 // Why the last display or window could not be made, in one line.
 extern std::string last_failure;
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "clip_run.h"
 #include "platform/sdl/sdl_objects.h"
 
 namespace plat::sdl {
@@ -26,17 +27,6 @@ BvPlatPalette stock_palette = [] {
     for (int32_t i = 0; i < 256; ++i) static_color(i, &p.entries[i]);
     return p;
 }();
-
-// Clamps a run to the table; false when nothing of it lies inside.
-bool clamp_run(int32_t *start, int32_t *count, int32_t *skip) {
-    const int64_t first = std::max<int64_t>(*start, 0);
-    const int64_t end = std::min<int64_t>(int64_t{*start} + *count, 256);
-    if (*count <= 0 || first >= end) return false;
-    *skip = static_cast<int32_t>(first - *start);
-    *start = static_cast<int32_t>(first);
-    *count = static_cast<int32_t>(end - first);
-    return true;
-}
 
 }  // namespace
 
@@ -70,9 +60,9 @@ int32_t set_surface_palette(BvPlatSurface *surface, BvPlatPalette *palette) {
 
 int32_t set_display_palette_entries(BvPlatPalette *palette, int32_t start, int32_t count, const PaletteEntry *entries) {
     if (palette == nullptr || entries == nullptr) return ERR_INVALID;
-    int32_t skip;
-    if (!clamp_run(&start, &count, &skip)) return ERR_INVALID;
-    std::memcpy(palette->entries + start, entries + skip, sizeof(PaletteEntry) * count);
+    const bv::ClippedRun run = bv::clip_run(start, count, 256);
+    if (run.count == 0) return ERR_INVALID;
+    std::memcpy(palette->entries + run.first, entries + run.skip, sizeof(PaletteEntry) * run.count);
     return OK;
 }
 
@@ -118,9 +108,9 @@ BvPlatPalette *use_window_palette(BvPlatWindow *window, BvPlatPalette *palette) 
 
 void animate_window_palette(BvPlatPalette *palette, int32_t start, int32_t count, const PaletteEntry *entries) {
     if (palette == nullptr || entries == nullptr || palette->stock) return;
-    int32_t skip;
-    if (!clamp_run(&start, &count, &skip)) return;
-    std::memcpy(palette->entries + start, entries + skip, sizeof(PaletteEntry) * count);
+    const bv::ClippedRun run = bv::clip_run(start, count, 256);
+    if (run.count == 0) return;
+    std::memcpy(palette->entries + run.first, entries + run.skip, sizeof(PaletteEntry) * run.count);
 }
 
 void delete_window_palette(BvPlatPalette *palette) {

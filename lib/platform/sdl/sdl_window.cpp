@@ -26,32 +26,6 @@ BvPlatWindow *window_of(uint32_t window_id) {
     return nullptr;
 }
 
-int32_t virtual_key_of(SDL_Keycode key) {
-    if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
-    if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
-    if (key >= SDLK_F1 && key <= SDLK_F12) return 0x70 + (key - SDLK_F1);
-    switch (key) {
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_RETURN: return 0x0D;
-    case SDLK_SPACE: return 0x20;
-    case SDLK_TAB: return 0x09;
-    case SDLK_BACKSPACE: return 0x08;
-    case SDLK_LEFT: return 0x25;
-    case SDLK_UP: return 0x26;
-    case SDLK_RIGHT: return 0x27;
-    case SDLK_DOWN: return 0x28;
-    case SDLK_KP_MINUS: return 0x6D;
-    case SDLK_KP_PLUS: return 0x6B;
-    case SDLK_LSHIFT:
-    case SDLK_RSHIFT: return 0x10;
-    case SDLK_LCTRL:
-    case SDLK_RCTRL: return 0x11;
-    case SDLK_LALT:
-    case SDLK_RALT: return 0x12;
-    default: return 0;
-    }
-}
-
 void set_active(bool now_active) {
     if (active == now_active) return;
     active = now_active;
@@ -70,7 +44,7 @@ void translate(const SDL_Event &e) {
         pending.push_back(Event{EventKind::Quit, 0});
         break;
     case SDL_KEYDOWN:
-        pending.push_back(Event{EventKind::KeyDown, virtual_key_of(e.key.keysym.sym)});
+        pending.push_back(Event{EventKind::KeyDown, key_message_code(e.key.keysym.scancode)});
         break;
     case SDL_WINDOWEVENT: {
         BvPlatWindow *w = window_of(e.window.windowID);
