@@ -338,10 +338,7 @@ int32_t create_device(Interface3D *d3d, DeviceId id, BvPlatSurface *page, BvPlat
     *out = nullptr;
     link::SurfaceMemory memory{};
     if (d3d == nullptr || !link::surface_memory(page, &memory)) return ERR_INVALID;
-    const size_t listed = device_hooks.made_up_list ? device_hooks.made_up.size()
-                          : d3d->enumerated          ? d3d->listed.size()
-                                                     : 1u;
-    if (id.value == 0 || id.value > listed) return ERR_NOT_FOUND;
+    if (id.value == 0 || id.value > listed_device_count(d3d)) return ERR_NOT_FOUND;
     if (device_hooks.failing_devices > 0) {
         --device_hooks.failing_devices;
         return ERR_GENERIC;

@@ -180,7 +180,7 @@ bool prepare_context(Interface3D *d) {
 }
 
 void close_context(Interface3D *d) {
-    if ((d->context != nullptr || d->egl_context != nullptr) && make_current(d)) {
+    if (has_context(d) && make_current(d)) {
         forget_textures_of(d);
         if (d->vertex_buffer != 0) glDeleteBuffers(1, &d->vertex_buffer);
         if (d->vertex_array != 0) glDeleteVertexArrays(1, &d->vertex_array);
@@ -227,7 +227,7 @@ DeviceCaps renderer_caps() {
 }  // namespace
 
 bool ensure_context(Interface3D *d3d, DeviceId id) {
-    if (d3d->context != nullptr || d3d->egl_context != nullptr) return true;
+    if (has_context(d3d)) return true;
     if (!d3d->enumerated || id.value == 0) return false;
     void *device = device_hooks.made_up_list ? drawing_device_for_made_up(d3d)
                    : id.value <= d3d->listed.size() ? d3d->listed[id.value - 1].handle
@@ -250,6 +250,13 @@ void record_call(test::CallKind kind, uint32_t state, uint32_t value) {
     // A bound keeps a test that never clears from growing without end.
     if (device_hooks.calls.size() >= 100000) device_hooks.calls.clear();
     device_hooks.calls.push_back(test::DeviceCall{kind, state, value});
+}
+
+bool has_context(const Interface3D *d3d) { return d3d->context != nullptr || d3d->egl_context != nullptr; }
+
+size_t listed_device_count(const Interface3D *d3d) {
+    if (device_hooks.made_up_list) return device_hooks.made_up.size();
+    return d3d->enumerated ? d3d->listed.size() : 1u;
 }
 
 }  // namespace plat::gl

@@ -127,6 +127,9 @@ bool make_system_context_current(Interface3D *d);
 void close_system_context(Interface3D *d);
 // Makes a context for device `id` of the list unless one exists.
 bool ensure_context(Interface3D *d3d, DeviceId id);
+bool has_context(const Interface3D *d3d);
+// How many devices enumerate_devices offers (ids 1 to this).
+size_t listed_device_count(const Interface3D *d3d);
 
 // A surface's rows packed tightly, `row_bytes` each, as OpenGL reads and
 // writes them; and packed rows back into the surface.
