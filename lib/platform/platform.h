@@ -82,6 +82,7 @@ struct PixelFormat {
     uint32_t red_mask, green_mask, blue_mask, alpha_mask;
     int32_t bits_per_pixel;
 };
+// The surface's channel masks and depth.
 int32_t pixel_format(BvPlatSurface *surface, PixelFormat *out);
 
 // The clipper of windowed operation: keeps drawing inside the window.
@@ -164,6 +165,7 @@ struct WindowSpec {
     int32_t width, height;
     bool fullscreen;            // borderless, top-most, over the whole desktop from (0, 0)
 };
+// Makes the window, hidden; null when it cannot be (last_error says why).
 BvPlatWindow *create_window(const WindowSpec &spec);
 // Shows the window and activates the application at once, as the window
 // system does while it shows a window: true when the application was not
@@ -263,6 +265,7 @@ struct ClearRect {
 constexpr uint32_t CLEAR_TARGET = 1;
 constexpr uint32_t CLEAR_ZBUFFER = 2;
 
+// A viewport: made, added to a device, given its rectangle, made current.
 int32_t create_viewport(Interface3D *d3d, Viewport **out);
 void release_viewport(Viewport *viewport);
 int32_t add_viewport(BvPlatDevice *device, Viewport *viewport);
@@ -271,6 +274,7 @@ int32_t set_current_viewport(BvPlatDevice *device, Viewport *viewport);
 // Clears the parts of the rectangles inside the viewport.
 int32_t clear_viewport(Viewport *viewport, const ClearRect *rects, int32_t count, uint32_t what);
 
+// The scene bracket around a frame's drawing.
 int32_t begin_scene(BvPlatDevice *device);
 int32_t end_scene(BvPlatDevice *device);
 
@@ -287,6 +291,7 @@ constexpr uint32_t CMP_LESS = 2;
 constexpr uint32_t CMP_LESSEQUAL = 4;
 constexpr uint32_t CMP_ALWAYS = 8;
 
+// Sets one render state (RS_) to a value; unknown states are refused.
 int32_t set_render_state(BvPlatDevice *device, uint32_t state, uint32_t value);
 
 // A transformed and lit vertex: pixel position (y down), depth 0..1,
