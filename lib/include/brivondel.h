@@ -64,7 +64,7 @@ enum {
 #define BV_CAPS_3DDEVICE 0x2000u
 /* bv_display.device_kind, and what bv_start_display returns. */
 enum {
-    BV_DEVICE_NOT_STARTED = -1, /* the display did not start */
+    BV_DEVICE_NOT_STARTED = -1, /* not started, start-up failed, or stopped */
     BV_DEVICE_NONE = 0,         /* the library's own rasterizers draw */
     BV_DEVICE_SOFTWARE = 1,     /* a software 3D device draws page 0 */
     BV_DEVICE_HARDWARE = 2      /* a hardware 3D device draws page 0 */
@@ -79,7 +79,8 @@ typedef struct DisplayState {
     BvPlatSurface *primary;     /* the primary (front) surface */
     BvPlatPalette *palette;     /* display palette, modes of 8 bits or fewer */
     void *clipper;              /* windowed operation only */
-    BvPlatWindow *window;       /* the window that had the focus at start-up */
+    BvPlatWindow *window;       /* the application's window taken at start-up (the focused one,
+                                 * else the newest); null when the display made its own */
     void *d3d;                  /* 3D interface: non-null once set-up ran */
     BvPlatDevice *device;       /* the 3D device drawing into page 0 */
     void *viewport;
@@ -217,7 +218,9 @@ extern ImageBufferState bv_image;
 
 int32_t bv_load_pcx(const char *file_name, int32_t flags);
 /* Points the reader's buffer at caller memory (at least 128 bytes): -1 if
- * the pointer is null or the size too small. */
+ * the pointer is null or the size too small. The memory must stay alive
+ * while it is set; file reads go through it. bv_start_display points the
+ * buffer back at the library's own 4096 bytes. */
 int32_t bv_set_image_buffer(uint8_t *buffer, uint32_t size);
 
 /* ---- Graphics cursor and pixel blocks --------------------------------- */
@@ -266,7 +269,8 @@ typedef struct TextureEntry {
     uintptr_t texels;           /* memory: block address; device: texture name. 0 = free */
     BvPlatSurface *surface;     /* device texture storage; null for memory textures */
     int32_t width, height;
-    int32_t texel_bytes;        /* bytes per texel of the page it was defined on */
+    int32_t texel_bytes;        /* bytes per texel of the page it was defined on; 0 with no
+                                 * page: it takes that of the page it is drawn on */
 } TextureEntry;
 
 typedef struct TextureState {
@@ -288,7 +292,7 @@ int32_t bv_free_texture(int32_t handle);
 /* ---- Keyboard --------------------------------------------------------- */
 
 /* 1 while the key with this set-1 scan code is down; scan code 0 asks
- * whether any key or the right mouse button is down. */
+ * whether any key or a mouse button other than the left one is down. */
 int32_t bv_key_pressed(int32_t scan_code);
 
 #ifdef __cplusplus

@@ -55,13 +55,15 @@ int32_t bv_poll_event(BvEvent *out);
  * it could. */
 const char *bv_display_error(void);
 /* 16-bit pages are RGB565 unless this asks for RGB555 (nonzero); takes
- * effect at the next bv_start_display. */
+ * effect when the next bv_start_display makes the pages (a start without a
+ * stop keeps them). */
 void bv_use_rgb555(int32_t on);
 
 /* ---- Headless runs ----------------------------------------------------- */
 /* Holds these keys down, by set-1 scan code (0 ends the list early; 0xE0nn
  * names the grey extended key nn), in place of the real keyboard until
- * bv_release_fed_keys. A null list holds none. */
+ * bv_release_fed_keys: no mouse button is down and no lock key is on
+ * meanwhile. Each call replaces the previous set; a null list holds none. */
 void bv_feed_keys(const int32_t *scan_codes, int32_t count);
 void bv_release_fed_keys(void);
 
@@ -75,7 +77,7 @@ typedef struct BvPageInfo {
  * row with no padding, into `pixels` (`size` bytes; null to learn only the
  * info). 8-bit pixels index bv_palette.log_palette. 0 on success; -1 when
  * no page is current, the page cannot be locked or `size` is too small
- * (nothing is written then). */
+ * (no pixel is written then; info is filled whenever a page is current). */
 int32_t bv_copy_page(void *pixels, size_t size, BvPageInfo *info);
 
 #ifdef __cplusplus
