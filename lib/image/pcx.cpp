@@ -33,8 +33,6 @@ constexpr int32_t RESULT_BAD_HEADER = 2;
 constexpr int32_t RESULT_BAD_LAYOUT = 3;
 constexpr int32_t RESULT_NO_MEMORY = 4;
 
-int32_t failing_allocations = 0;
-
 struct PcxHeader {
     uint8_t manufacturer;
     uint8_t version;
@@ -394,8 +392,8 @@ struct BufferFree {
 using LineBuffer = std::unique_ptr<uint8_t, BufferFree>;
 
 LineBuffer allocate_line_buffer(int32_t line_bytes) {
-    if (failing_allocations > 0) {
-        --failing_allocations;
+    if (bv::failing_pcx_allocations > 0) {
+        --bv::failing_pcx_allocations;
         return nullptr;
     }
     return LineBuffer(static_cast<uint8_t *>(std::calloc(static_cast<std::size_t>(line_bytes) + RUN_SPILL_BYTES, 1)));
@@ -601,8 +599,4 @@ int32_t bv_set_image_buffer(uint8_t *buffer, uint32_t size) {
     return 0;
 }
 
-namespace bv::test {
-
-void fail_pcx_allocations(int32_t n) { failing_allocations = std::max(n, 0); }
-
-}  // namespace bv::test
+int32_t bv::failing_pcx_allocations = 0;

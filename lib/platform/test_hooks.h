@@ -11,6 +11,18 @@
 
 #include "platform/platform.h"
 
+namespace plat {
+
+// A call made on a 3D device, as the device records it for the tests.
+enum class DeviceCallKind { RenderState, Draw, BeginScene, EndScene, Clear };
+struct DeviceCall {
+    DeviceCallKind kind;
+    uint32_t state;     // render state, or the clear's flags
+    uint32_t value;     // its value, or the vertex count of a draw
+};
+
+}  // namespace plat
+
 namespace plat::test {
 
 // ---- Display backend ---------------------------------------------------------------
@@ -78,12 +90,8 @@ void fail_device_creations(int32_t n);
 void fail_texture_handles(int32_t n);
 
 // The calls made on devices, oldest first, from the last clear on.
-enum class CallKind { RenderState, Draw, BeginScene, EndScene, Clear };
-struct DeviceCall {
-    CallKind kind;
-    uint32_t state;     // render state, or the clear's flags
-    uint32_t value;     // its value, or the vertex count of a draw
-};
+using CallKind = DeviceCallKind;
+using plat::DeviceCall;
 void clear_device_calls();
 int32_t device_call_count();
 DeviceCall device_call(int32_t index);

@@ -246,12 +246,6 @@ bool make_current(Interface3D *d3d) {
     return SDL_GL_MakeCurrent(d3d->window, d3d->context) == 0;
 }
 
-void record_call(test::CallKind kind, uint32_t state, uint32_t value) {
-    // A bound keeps a test that never clears from growing without end.
-    if (device_hooks.calls.size() >= 100000) device_hooks.calls.clear();
-    device_hooks.calls.push_back(test::DeviceCall{kind, state, value});
-}
-
 bool has_context(const Interface3D *d3d) { return d3d->context != nullptr || d3d->egl_context != nullptr; }
 
 size_t listed_device_count(const Interface3D *d3d) {
