@@ -119,3 +119,26 @@ TEST_F(Pages, DepthBufferCapacityFrameStampAndHandles) {
     EXPECT_TRUE(bv_free_zbuffer(open) == 0 && bv_target.zbuffer == nullptr && bv_target.zbuffer_capacity == 0u);
     EXPECT_EQ(std::pair(bv_free_zbuffer(open), bv_open_zbuffer(open)), std::pair(0, -1));
 }
+
+// Page read-back packs the rows (a padded pitch would put other bytes at row 1's start) and reports the layout; no
+// page, a lock that fails or a buffer one byte short reads nothing and leaves the buffer as it was. Fills write the
+// colour's low bytes first: 0xF81F at 16 bits is 1F F8, 0x123456 at 24 and 32 bits is 56 34 12 (00).
+TEST_F(Pages, CopyPageReadsThePackedRowsOrNothing) {
+    const struct { int32_t depth; bool rgb555, fail_lock; size_t shortfall; int32_t result; uint8_t row1_first, last; } rows[] = {
+        {16, false, false, 0, 0, 0x1F, 0xF8}, {16, true, false, 0, 0, 0x1F, 0xF8}, {24, false, false, 0, 0, 0x56, 0x12},
+        {32, false, false, 0, 0, 0x56, 0x00}, {32, false, true, 0, -1, 0xEE, 0xEE}, {16, false, false, 1, -1, 0xEE, 0xEE}};
+    uint8_t pixels[3 * 2 * 4];
+    for (const auto &r : rows) {
+        bvtest::reset_library(), plat::test::pad_pitch(5), bv_use_rgb555(r.rgb555);
+        start_page(3, 2, r.depth);
+        bv_set_color(r.depth == 16 ? 0xF81F : 0x123456), bv_fill_page();
+        plat::test::fail_locks(r.fail_lock ? 1 : 0), std::memset(pixels, 0xEE, sizeof pixels);
+        BvPageInfo info{};
+        const size_t row_bytes = size_t(3 * r.depth / 8);
+        EXPECT_EQ(bv_copy_page(pixels, 2 * row_bytes - r.shortfall, &info), r.result) << r.depth;
+        EXPECT_TRUE(info.width == 3 && info.height == 2 && info.bits_per_pixel == r.depth && info.rgb555 == r.rgb555);
+        EXPECT_EQ(std::pair(pixels[row_bytes], pixels[2 * row_bytes - 1]), std::pair(r.row1_first, r.last)) << r.depth;
+    }
+    bv_deselect_page();
+    EXPECT_EQ(bv_copy_page(nullptr, 0, nullptr), -1);
+}

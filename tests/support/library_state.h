@@ -4,7 +4,7 @@
 #ifndef BV_TESTS_LIBRARY_STATE_H
 #define BV_TESTS_LIBRARY_STATE_H
 
-#include "brivondel.h"
+#include "brivondel_linux.h"
 #include "platform/test_hooks.h"
 #include "state.h"
 
