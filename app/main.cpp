@@ -4,15 +4,51 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 #include "brivondel_linux.h"
+#include "command_line.h"
 #include "scene.h"
 #include "shell.h"
 
 namespace {
 
 using namespace zarvel;
+
+const char *const HELP =
+    "Usage: zarvel [OPTION]...\n"
+    "The Brivondel demo: a textured cube, full-screen at 640x480, that you move\n"
+    "and turn from the keyboard.\n"
+    "\n"
+    "Keys: keypad - and + move the cube farther away and nearer; the arrows move it\n"
+    "left, right, up and down; X, Y and Z turn it about that axis (with Shift the\n"
+    "other way); Escape or F12 quits.\n"
+    "\n"
+    "The faces come from CUBE.PCX in the current folder: the build writes one into\n"
+    "the build folder, and installing puts one in share/brivondel/ under the\n"
+    "installation prefix (e.g. /usr/local/share/brivondel/CUBE.PCX); start zarvel\n"
+    "in that folder. Without the file the faces stay blank.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this help and exit\n"
+    "  --version      show the version and exit\n"
+    "\n"
+    "Exit status: 0 after Escape or F12, 1 when no display can start, 64 for a\n"
+    "usage error.\n";
+
+// zarvel takes no arguments besides --help and --version.
+void parse_arguments(int argc, char **argv) {
+    bvtools::set_program("zarvel", "usage: zarvel [--help] [--version]");
+    bvtools::answer_help_and_version(argc, argv, HELP);
+    if (argc > 1) bvtools::usage_error(std::string("unknown argument '") + argv[1] + "'");
+}
+
+// ": <the system's reason>" when the file does not open, else nothing.
+std::string system_reason(const char *path) {
+    const std::string why = bvtools::open_failure(path);
+    return why.empty() ? why : ": " + why;
+}
 
 // Without any display SDL would try several drivers and warn about each:
 // say it once, plainly.
@@ -51,7 +87,8 @@ void run_message_loop() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char **argv) {
+    parse_arguments(argc, argv);
     if (!display_is_named()) {
         std::fprintf(stderr, "zarvel: cannot start the display: no display found (DISPLAY is not set)\n");
         return 1;
@@ -70,8 +107,9 @@ int main() {
         return 1;
     }
     if (started.pcx_result != 0) {
-        std::fprintf(stderr, "zarvel: cannot read %s: %s (result %d); the faces stay blank\n",
-                     StartOptions{}.pcx_file, PcxResultMeaning(started.pcx_result), started.pcx_result);
+        const char *sheet = StartOptions{}.pcx_file;
+        std::fprintf(stderr, "zarvel: cannot read %s: %s (result %d)%s; the faces stay blank\n", sheet,
+                     PcxResultMeaning(started.pcx_result), started.pcx_result, system_reason(sheet).c_str());
     }
 
     run_message_loop();

@@ -123,7 +123,7 @@ def compare_frames(build):
 # ---- PCX decoding ---------------------------------------------------------------------
 
 def bv_pcx(build, path, repeat):
-    command = [os.path.join(build, "tools", "bv-pcx"), path, "--size", "4000x3000", "--depth", "32",
+    command = [os.path.join(build, "bv-pcx"), path, "--size", "4000x3000", "--depth", "32",
                "--repeat", str(repeat)]
 
     def check(out):

@@ -4,7 +4,7 @@ set -euo pipefail
 
 BV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BV_PACKAGES=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config help2man
   libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri libpng-dev
   libgtest-dev libbenchmark-dev
   netpbm imagemagick python3-pil time

@@ -30,6 +30,27 @@ const char *const USAGE =
     "usage: bv-pcx FILE [--depth 8|16|24|32] [--rgb555] [--size WxH] [--flags N] [--at X,Y] "
     "[--repeat N] [--out IMAGE] [--raw FILE] [--palette FILE]";
 
+const char *const HELP =
+    "Usage: bv-pcx FILE [OPTION]...\n"
+    "Load a PCX picture with the Brivondel library's reader onto page 0 of a\n"
+    "headless display and print \"result R\", the reader's result (0 read, 1 cannot\n"
+    "open, 2 not a PCX file, 3 a layout the page cannot show, 4 no memory); the\n"
+    "exit status is R, or 64 for a usage error.\n"
+    "\n"
+    "Options:\n"
+    "  --depth 8|16|24|32  bits per pixel of the page (default 32)\n"
+    "  --rgb555            16-bit pages are 5-5-5 instead of 5-6-5\n"
+    "  --size WxH          page size (default 640x480)\n"
+    "  --flags N           the reader's flags: 1 keep the palette, 2 load at the\n"
+    "                      cursor, 8 no colour reduction\n"
+    "  --at X,Y            the cursor before loading (with --flags 2)\n"
+    "  --repeat N          load N times (0 to 100000), to time the decoder\n"
+    "  --out IMAGE         write the page as IMAGE (.ppm or .png)\n"
+    "  --raw FILE          write the page's pixels as they are stored\n"
+    "  --palette FILE      write the library palette, 256 RGB triples\n"
+    "  -h, --help          show this help and exit\n"
+    "  --version           show the version and exit\n";
+
 struct Options {
     std::string file;
     int32_t depth = 32;
@@ -109,11 +130,21 @@ void write_outputs(const Options &o) {
     }
 }
 
+// The reader's result 1 says only that the file did not open: say why,
+// on standard error, and leave the result line as it is.
+void report_unopenable_file(const Options &o) {
+    if (o.repeat == 0 || (o.flags & BV_PCX_FROM_BUFFER) != 0) return;
+    const std::string why = open_failure(o.file.c_str());
+    if (!why.empty()) std::fprintf(stderr, "bv-pcx: cannot open '%s': %s\n", o.file.c_str(), why.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
     set_program("bv-pcx");
+    answer_help_and_version(argc, argv, HELP);
     const Options o = parse_options(argc, argv);
+    report_unopenable_file(o);
     if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);
 
     bv_use_rgb555(o.rgb555 ? 1 : 0);

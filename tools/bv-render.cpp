@@ -36,6 +36,29 @@ const char *const USAGE =
     "  SCRIPT: comma-separated [shift+]KEY[*COUNT], KEY one of kp_minus, kp_plus, left, right, up, down, "
     "x, y, z, none";
 
+const char *const HELP =
+    "Usage: bv-render [OPTION]...\n"
+    "Draw the Zarvel demo's frames on a headless 640x480 display, with the demo's\n"
+    "own start-up and frame code, and write the last frame drawn as an image.\n"
+    "\n"
+    "Options:\n"
+    "  --pcx FILE           the texture sheet (default CUBE.PCX in the current folder)\n"
+    "  --depth 8|16|24|32   bits per pixel of the display (default 16)\n"
+    "  --rgb555             16-bit pages are 5-5-5 instead of 5-6-5\n"
+    "  --flags N            render flags (default 13: perspective, depth, clip)\n"
+    "  --display-flags N    display flags (default 13; 15 allows an OpenGL device)\n"
+    "  --keys SCRIPT        keys held frame by frame: comma-separated\n"
+    "                       [shift+]KEY[*COUNT], KEY one of kp_minus, kp_plus, left,\n"
+    "                       right, up, down, x, y, z, none\n"
+    "  --out IMAGE          write the last frame as IMAGE (.ppm or .png)\n"
+    "  --raw FILE           write the last frame's pixels as they are stored\n"
+    "  --show-device        print \"device kind K\" (0 the library's scan converters,\n"
+    "                       1 or 2 a software or hardware 3D device)\n"
+    "  -h, --help           show this help and exit\n"
+    "  --version            show the version and exit\n"
+    "\n"
+    "Exit status: 0 drawn, 1 no display, 64 usage error, 70 no frame, 73 cannot write.\n";
+
 // One step of the key script: `count` calls with `scan_code` (0: none) held.
 struct KeyStep {
     int32_t scan_code;
@@ -135,9 +158,6 @@ Options parse_options(int argc, char **argv) {
             if (o.raw.empty()) usage_error("--raw needs a file name");
         } else if (arg == "--show-device") {
             o.show_device = true;
-        } else if (arg == "--help" || arg == "-h") {
-            std::printf("%s\n", USAGE);
-            std::exit(0);
         } else {
             usage_error("unknown argument '" + arg + "'");
         }
@@ -189,10 +209,17 @@ void write_or_fail(const std::string &what, const std::string &path, const std::
     if (!error.empty()) fail(EXIT_CANT_WRITE, "cannot write " + what + " '" + path + "': " + error);
 }
 
+// ": <the system's reason>" when the file does not open, else nothing.
+std::string system_reason(const std::string &path) {
+    const std::string why = open_failure(path.c_str());
+    return why.empty() ? why : ": " + why;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
     set_program("bv-render", USAGE);
+    answer_help_and_version(argc, argv, HELP);
     Options o = parse_options(argc, argv);
     o.start.pcx_file = o.pcx.c_str();
     if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);
@@ -209,8 +236,8 @@ int main(int argc, char **argv) {
         std::fflush(stdout);
     }
     if (started.pcx_result != 0) {
-        std::fprintf(stderr, "bv-render: cannot read %s: %s (result %d); the faces stay blank\n", o.pcx.c_str(),
-                     zarvel::PcxResultMeaning(started.pcx_result), started.pcx_result);
+        std::fprintf(stderr, "bv-render: cannot read %s: %s (result %d)%s; the faces stay blank\n", o.pcx.c_str(),
+                     zarvel::PcxResultMeaning(started.pcx_result), started.pcx_result, system_reason(o.pcx).c_str());
     }
 
     run_script(o.steps);

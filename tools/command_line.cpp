@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace bvtools {
 
@@ -42,6 +43,29 @@ bool parse_pair(const char *text, char sep, long long lo, long long hi, int32_t 
     const char *rest = nullptr;
     if (!parse_int(text, lo, hi, a, &rest) || *rest != sep) return false;
     return parse_int(rest + 1, lo, hi, b);
+}
+
+void answer_help_and_version(int argc, char **argv, const char *help) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(help, stdout);
+            std::exit(0);
+        }
+        if (arg == "--version") {
+            std::printf("%s (Brivondel) %s\n", program_name, BV_VERSION);
+            std::exit(0);
+        }
+    }
+}
+
+std::string open_failure(const char *path) {
+    std::FILE *file = std::fopen(path, "rb");
+    if (file != nullptr) {
+        std::fclose(file);
+        return "";
+    }
+    return std::strerror(errno);
 }
 
 const char *option_value(int argc, char **argv, int &i) {

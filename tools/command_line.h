@@ -28,6 +28,15 @@ bool parse_int(const char *text, long long lo, long long hi, int32_t &out, const
 // "A<sep>B": two such numbers joined by one separator character.
 bool parse_pair(const char *text, char sep, long long lo, long long hi, int32_t &a, int32_t &b);
 
+// Answers --help (prints `help` to standard output) and --version (prints
+// "<program> (Brivondel) <version>"), then exits 0; returns when argv holds
+// neither. Asked before anything else so that both work with any options.
+void answer_help_and_version(int argc, char **argv, const char *help);
+
+// Empty when `path` opens for reading, else the system's reason (strerror):
+// the library's readers only say that a file could not be opened.
+std::string open_failure(const char *path);
+
 // The value after option argv[i] (advancing i), or a usage error.
 const char *option_value(int argc, char **argv, int &i);
 // The value of a --depth option: a page depth, 8, 16, 24 or 32.

@@ -205,10 +205,12 @@ TEST(BvPcx, OutputsAndStatus) {
     const std::string mono =
         write_temp("mono.pcx", Pcx{.w = 2, .bpl = 1, .bpp = 1, .map = {{1, 2, 3}, {200, 100, 50}}, .data = {0x40}}.bytes());
     const auto ppm = [](std::string s, const Bytes &pixels) { return s.append(pixels.begin(), pixels.end()), Bytes(s.begin(), s.end()); };
-    const struct { std::string args; int status; std::string ext = ""; Bytes output = {}; } cases[] = {  // output: raw, ppm, png, pal
+    const std::string gone = "bv-pcx: cannot open '/nonexistent/x.pcx': No such file or directory\n";
+    const struct { std::string args; int status; std::string ext = ""; Bytes output = {}; std::string err = ""; } cases[] = {  // output: raw, ppm, png, pal
         {"", 64}, {"a.pcx b.pcx", 64}, {"x.pcx --depth 12", 64}, {"x.pcx --depth", 64}, {"x.pcx --size 0x4", 64}, {"x.pcx --at 3", 64},
         {"x.pcx --flags many", 64}, {"x.pcx --out picture.gif", 64}, {"x.pcx --frobnicate", 64}, {"x.pcx --repeat -1", 64},
-        {"x.pcx --repeat 100001", 64}, {"/nonexistent/x.pcx", 1}, {"/nonexistent/x.pcx --repeat 5", 1},
+        {"x.pcx --repeat 100001", 64}, {"/nonexistent/x.pcx", 1, "", {}, gone},
+        {"/nonexistent/x.pcx --repeat 5", 1, "", {}, gone}, {"/nonexistent/x.pcx --repeat 0", 0, "", {}, ""},
         {bad, 2}, {two + " --depth 8", 3}, {two + " --depth 8 --repeat 4", 3}, {two + " --depth 24", 0},
         {at + " --depth 32", 0, "raw", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 0, 255, 0, 255, 130, 8, 0}},
         {at + " --depth 24", 0, "raw", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 0, 255, 255, 130, 8}},
@@ -227,10 +229,11 @@ TEST(BvPcx, OutputsAndStatus) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.args + " " + c.ext);
         const std::string out = write_temp("o." + c.ext), option = c.ext == "raw" ? " --raw " : c.ext == "pal" ? " --palette " : " --out ";
-        const auto r = bvtest::run_program(bvtest::build_dir() + "/tools/bv-pcx " + c.args + (c.ext.empty() ? "" : option + out));
+        const auto r = bvtest::run_program(bvtest::build_dir() + "/bv-pcx " + c.args + (c.ext.empty() ? "" : option + out));
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.out, c.status == 64 ? "" : "result " + std::to_string(c.status) + "\n");
         EXPECT_TRUE(c.status != 64 || (r.err.starts_with("bv-pcx: ") && r.err.find('\n') == r.err.size() - 1)) << r.err;
+        if (c.status != 64) EXPECT_EQ(r.err, c.err);
         Bytes got = bvtest::read_bytes(out);
         if (c.ext == "png" || c.ext == "pal") got.resize(std::min(got.size(), c.output.size()));
         EXPECT_EQ(got, c.output);
