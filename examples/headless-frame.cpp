@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "brivondel.h"
+#include "brivondel_linux.h"
 
 namespace {
 
@@ -50,23 +51,17 @@ void draw_frame() {
     bv_draw_3d_poly(square, corners, 4);
 }
 
-// Blocks come bottom row first, 3 bytes a pixel (a 32-bit pixel's low
-// three bytes); a PPM goes top row first, red, green, blue.
-bool write_ppm(const char *path) {
-    std::vector<uint8_t> block(WIDTH * HEIGHT * 3);
-    bv_move_to(0, HEIGHT - 1);  // the block's lower-left corner
-    bv_get_block(block.data(), WIDTH, HEIGHT);
+// bv_copy_page hands over the page's rows top row first, 4 bytes a pixel
+// at 32 bits; a PPM wants red, green, blue.
+bool write_ppm(const char *path, const std::vector<uint8_t> &page) {
     const int r = byte_of(bv_display.red_mask), g = byte_of(bv_display.green_mask), b = byte_of(bv_display.blue_mask);
     std::FILE *out = std::fopen(path, "wb");
     if (out == nullptr) return false;
     std::fprintf(out, "P6\n%d %d\n255\n", WIDTH, HEIGHT);
-    for (int y = 0; y < HEIGHT; ++y) {
-        const uint8_t *row = &block[(HEIGHT - 1 - y) * WIDTH * 3];
-        for (int x = 0; x < WIDTH; ++x) {
-            const uint8_t *p = row + 3 * x;
-            const uint8_t rgb[3] = {p[r], p[g], p[b]};
-            std::fwrite(rgb, 1, 3, out);
-        }
+    for (int i = 0; i < WIDTH * HEIGHT; ++i) {
+        const uint8_t *p = &page[4 * i];
+        const uint8_t rgb[3] = {p[r], p[g], p[b]};
+        std::fwrite(rgb, 1, 3, out);
     }
     return std::fclose(out) == 0;
 }
@@ -88,8 +83,11 @@ int main(int argc, char **argv) {
     }
     bv_select_page(0);
     draw_frame();
-    const bool written = write_ppm(argv[1]);
-    if (!written) std::fprintf(stderr, "headless-frame: cannot write '%s': %s\n", argv[1], std::strerror(errno));
+    std::vector<uint8_t> page(WIDTH * HEIGHT * 4);
+    const bool read = bv_copy_page(page.data(), page.size(), nullptr) == 0;
+    if (!read) std::fprintf(stderr, "headless-frame: cannot read page 0\n");
+    const bool written = read && write_ppm(argv[1], page);
+    if (read && !written) std::fprintf(stderr, "headless-frame: cannot write '%s': %s\n", argv[1], std::strerror(errno));
     bv_deselect_page();
     bv_free_texture(-1);
     bv_stop_display();
