@@ -5,6 +5,7 @@
 // --frames N stops after N frames even when no key is pressed, so that the
 // program can run without a screen (SDL_VIDEODRIVER=offscreen).
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,10 +38,18 @@ bool parse_options(int argc, char **argv, Options &o) {
     return o.file != nullptr && known_depth && o.frames >= -1;
 }
 
-// What bv_load_pcx's results mean.
+// The reader only says a file would not open; opening it once more gives
+// the system's reason.
+const char *open_failure(const char *file) {
+    std::FILE *f = std::fopen(file, "rb");
+    if (f == nullptr) return std::strerror(errno);
+    std::fclose(f);
+    return "it opens now";
+}
+
+// What bv_load_pcx's other results mean.
 const char *pcx_failure(int result) {
     switch (result) {
-    case 1: return "cannot open it";
     case 2: return "not a PCX file";
     case 3: return "a layout this display depth cannot show";
     default: return "no memory for it";
@@ -75,7 +84,8 @@ int main(int argc, char **argv) {
     // Flags 0: the picture goes where its header puts it, and its colours
     // are installed in the palette (on 8-bit displays, entries 10 to 245).
     const int result = bv_load_pcx(o.file, 0);
-    if (result != 0) std::fprintf(stderr, "show-pcx: cannot show '%s': %s\n", o.file, pcx_failure(result));
+    if (result == 1) std::fprintf(stderr, "show-pcx: cannot open '%s': %s\n", o.file, open_failure(o.file));
+    else if (result != 0) std::fprintf(stderr, "show-pcx: cannot show '%s': %s\n", o.file, pcx_failure(result));
 
     // Present the page until a key (scan code 0: any key) goes down.
     for (long frame = 0; result == 0 && frame != o.frames; ++frame) {
