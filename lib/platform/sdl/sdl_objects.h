@@ -88,7 +88,6 @@ int32_t key_message_code(SDL_Scancode sc);
 // Why the last display or window could not be made, in one line.
 extern std::string last_failure;
 
-
 // Every live surface, so that losing and palette release can reach them.
 extern std::vector<BvPlatSurface *> live_surfaces;
 BvPlatSurface *make_surface(BvPlatDisplay *display, int32_t width, int32_t height, int32_t bits_per_pixel);
