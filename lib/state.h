@@ -1,5 +1,5 @@
 // Library-internal state and steps shared between the subsystems. Tests
-// include it too; applications use brivondel.h alone.
+// include it too; applications use the public headers in lib/include alone.
 #ifndef BV_STATE_H
 #define BV_STATE_H
 
