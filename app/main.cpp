@@ -44,12 +44,6 @@ void parse_arguments(int argc, char **argv) {
     if (argc > 1) bvtools::usage_error(std::string("unknown argument '") + argv[1] + "'");
 }
 
-// ": <the system's reason>" when the file does not open, else nothing.
-std::string system_reason(const char *path) {
-    const std::string why = bvtools::open_failure(path);
-    return why.empty() ? why : ": " + why;
-}
-
 // Without any display SDL would try several drivers and warn about each:
 // say it once, plainly.
 bool display_is_named() {
@@ -109,7 +103,7 @@ int main(int argc, char **argv) {
     if (started.pcx_result != 0) {
         const char *sheet = StartOptions{}.pcx_file;
         std::fprintf(stderr, "zarvel: cannot read %s: %s (result %d)%s; the faces stay blank\n", sheet,
-                     PcxResultMeaning(started.pcx_result), started.pcx_result, system_reason(sheet).c_str());
+                     PcxResultMeaning(started.pcx_result), started.pcx_result, bvtools::open_failure_clause(sheet).c_str());
     }
 
     run_message_loop();

@@ -18,9 +18,9 @@
 #include <string>
 
 #include "brivondel.h"
+#include "brivondel_linux.h"
 #include "command_line.h"
 #include "image_writer.h"
-#include "brivondel_linux.h"
 
 namespace {
 

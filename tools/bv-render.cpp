@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "brivondel_linux.h"
 #include "command_line.h"
 #include "image_writer.h"
-#include "brivondel_linux.h"
 #include "scene.h"
 #include "shell.h"
 
@@ -209,12 +209,6 @@ void write_or_fail(const std::string &what, const std::string &path, const std::
     if (!error.empty()) fail(EXIT_CANT_WRITE, "cannot write " + what + " '" + path + "': " + error);
 }
 
-// ": <the system's reason>" when the file does not open, else nothing.
-std::string system_reason(const std::string &path) {
-    const std::string why = open_failure(path.c_str());
-    return why.empty() ? why : ": " + why;
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -237,7 +231,7 @@ int main(int argc, char **argv) {
     }
     if (started.pcx_result != 0) {
         std::fprintf(stderr, "bv-render: cannot read %s: %s (result %d)%s; the faces stay blank\n", o.pcx.c_str(),
-                     zarvel::PcxResultMeaning(started.pcx_result), started.pcx_result, system_reason(o.pcx).c_str());
+                     zarvel::PcxResultMeaning(started.pcx_result), started.pcx_result, open_failure_clause(o.pcx.c_str()).c_str());
     }
 
     run_script(o.steps);

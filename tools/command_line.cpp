@@ -68,6 +68,11 @@ std::string open_failure(const char *path) {
     return std::strerror(errno);
 }
 
+std::string open_failure_clause(const char *path) {
+    const std::string why = open_failure(path);
+    return why.empty() ? why : ": " + why;
+}
+
 const char *option_value(int argc, char **argv, int &i) {
     if (i + 1 >= argc) usage_error(std::string("option ") + argv[i] + " needs a value");
     return argv[++i];

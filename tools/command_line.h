@@ -36,6 +36,9 @@ void answer_help_and_version(int argc, char **argv, const char *help);
 // Empty when `path` opens for reading, else the system's reason (strerror):
 // the library's readers only say that a file could not be opened.
 std::string open_failure(const char *path);
+// The same reason as a clause to append to a message, ": <reason>", or
+// nothing when the file opens.
+std::string open_failure_clause(const char *path);
 
 // The value after option argv[i] (advancing i), or a usage error.
 const char *option_value(int argc, char **argv, int &i);

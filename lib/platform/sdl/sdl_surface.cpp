@@ -37,7 +37,8 @@ PixelFormat format_for_depth(int32_t bits_per_pixel) {
 }
 
 // The surface that carries the lost state of a flipping pair: its primary.
-BvPlatSurface *chain_head(BvPlatSurface *surface) {
+template <class Surface>
+Surface *chain_head(Surface *surface) {
     return surface->front != nullptr ? surface->front : surface;
 }
 
@@ -88,9 +89,8 @@ using namespace plat::sdl;
 bool surface_memory(const BvPlatSurface *surface, SurfaceMemory *out) {
     if (surface == nullptr || out == nullptr) return false;
     if (std::find(live_surfaces.begin(), live_surfaces.end(), surface) == live_surfaces.end()) return false;
-    const BvPlatSurface *head = surface->front != nullptr ? surface->front : surface;
     *out = SurfaceMemory{surface->pixels.get(), surface->width, surface->height, surface->pitch,
-                         surface->bits_per_pixel, surface->format, head->lost || surface->lost,
+                         surface->bits_per_pixel, surface->format, chain_head(surface)->lost || surface->lost,
                          surface->lock_count > 0};
     return true;
 }
